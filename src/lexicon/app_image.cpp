@@ -1,0 +1,102 @@
+#include "lexicon/app_image.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "lexicon/crc16.hpp"
+#include "run_control/console.hpp"
+#include "run_control/messages.hpp"
+#include "run_control/platform.hpp"
+
+namespace {
+
+void put_le16(std::span<std::uint8_t, 2> out, std::uint16_t value) {
+  out[0] = static_cast<std::uint8_t>(value & 0xFF);
+  out[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void put_le32(std::span<std::uint8_t, 4> out, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+}
+
+void read_firmware_head(const char* bin_path, std::span<std::uint8_t> app_buffer) {
+  const unique_file file{std::fopen(bin_path, "rb")};
+  if (!file || is_directory(file.get())) {
+    fail_err(msg::k_cant_open_bin, bin_path);
+  }
+  if (std::fread(app_buffer.data(), 1, k_firmware_head_size, file.get()) != k_firmware_head_size) {
+    fail_err(msg::k_bin_too_short);
+  }
+}
+
+void write_lexicon_header(std::span<std::uint8_t, k_lexicon_header_size> header,
+                          const char* lexicon_name, std::uint32_t n6, std::uint32_t n4) {
+  put_le16(header.subspan<0, 2>(), k_lexicon_magic);
+  std::memcpy(&header[2], lexicon_name, k_lexicon_name_length);
+  put_le32(header.subspan<8, 4>(), k_tables_device_address + 4 * n6);
+  put_le32(header.subspan<12, 4>(), n4);
+  put_le32(header.subspan<16, 4>(), k_tables_device_address);
+  put_le32(header.subspan<20, 4>(), n6);
+}
+
+}  // namespace
+
+std::array<char, k_lexicon_name_length + 1> make_lexicon_name(std::span<char> slot) {
+  std::array<char, k_lexicon_name_length + 1> name{};
+  for (std::size_t i = 0; i < k_lexicon_name_length; ++i) {
+    // Locale-free on purpose: only a-z change, and only ASCII letters and digits survive.
+    char c = slot[i];
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+    const bool keep = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    name[i] = keep ? c : ' ';
+    if (slot[i] == '\0') {
+      slot[i] = ' ';
+    }
+  }
+  if (std::memcmp(name.data(), slot.data(), k_lexicon_name_length) != 0) {
+    say(msg::k_lexicon_name_changed, slot.data(), name.data());
+  }
+  return name;
+}
+
+app_image build_app_image(const char* bin_path, std::span<char> lexicon_slot,
+                          const char* app_file_name, const word_store& store,
+                          std::span<std::uint8_t> app_buffer) {
+  read_firmware_head(bin_path, app_buffer);
+  say(msg::k_bin_read, static_cast<int>(k_firmware_head_size));
+  const auto name = make_lexicon_name(lexicon_slot);
+
+  const auto n6 = static_cast<std::uint32_t>(six_letter_count(store));
+  const auto n4 = static_cast<std::uint32_t>(four_letter_count(store));
+  const std::size_t six_bytes = k_six_letter_record_size * n6;
+  const std::size_t four_bytes = k_four_letter_record_size * n4;
+  const std::size_t unfilled = k_tables_offset + six_bytes + four_bytes;
+  const std::size_t length = (unfilled + 3) / 4 * 4;
+  if (length > app_buffer.size()) {
+    say(msg::k_image_too_large);
+    fail(msg::k_max_file_size, static_cast<int>(app_buffer.size()));
+  }
+
+  write_lexicon_header(app_buffer.subspan<k_firmware_head_size, k_lexicon_header_size>(),
+                       name.data(), n6, n4);
+  // The gap behind the header is zeroed so the image and its CRC never depend on stale memory.
+  const std::size_t gap = k_firmware_head_size + k_lexicon_header_size;
+  std::fill(&app_buffer[gap], &app_buffer[k_tables_offset], std::uint8_t{0});
+  std::copy_n(store.slw_buff.data(), six_bytes, &app_buffer[k_tables_offset]);
+  std::copy_n(store.flw_buff.data(), four_bytes, &app_buffer[k_tables_offset + six_bytes]);
+  std::fill(app_buffer.begin() + static_cast<std::ptrdiff_t>(unfilled),
+            app_buffer.begin() + static_cast<std::ptrdiff_t>(length), std::uint8_t{0xFF});
+
+  const auto bytes = std::span<const std::uint8_t>(app_buffer).first(length);
+  const std::uint16_t crc = crc16_ccitt(bytes);
+  say(msg::k_lexicon_output, name.data(), app_file_name);
+  say(msg::k_image_written, static_cast<int>(length), static_cast<unsigned>(length),
+      static_cast<int>(crc), static_cast<unsigned>(crc));
+  return {bytes, crc};
+}

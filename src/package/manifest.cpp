@@ -1,0 +1,68 @@
+#include "package/manifest.hpp"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+using escaped_name = std::array<char, k_max_escape_length * (k_name_size - 1) + 1>;
+
+// Escapes name as the inside of a JSON string: quote, backslash and control bytes; every other
+// byte passes as it is.
+escaped_name escape_json(const char* name) {
+  escaped_name out{};
+  std::size_t n = 0;
+  for (const char* p = name; *p != '\0' && n + k_max_escape_length < out.size(); ++p) {
+    const auto byte = static_cast<unsigned char>(*p);
+    const char* named = nullptr;
+    switch (byte) {
+      case '"': named = "\\\""; break;
+      case '\\': named = "\\\\"; break;
+      case '\b': named = "\\b"; break;
+      case '\f': named = "\\f"; break;
+      case '\n': named = "\\n"; break;
+      case '\r': named = "\\r"; break;
+      case '\t': named = "\\t"; break;
+      default: break;
+    }
+    if (named != nullptr) {
+      out[n++] = named[0];
+      out[n++] = named[1];
+    } else if (byte < 0x20) {
+      n += static_cast<std::size_t>(std::snprintf(&out[n], out.size() - n, "\\u%04x", byte));
+    } else {
+      out[n++] = static_cast<char>(byte);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+int write_manifest(std::span<char> buffer, const char* bin_file, const char* dat_file,
+                   int firmware_crc16) {
+  const escaped_name bin = escape_json(bin_file);
+  const escaped_name dat = escape_json(dat_file);
+  const int length = std::snprintf(buffer.data(), buffer.size(),
+                                   "{\r\n"
+                                   "    \"manifest\": {\r\n"
+                                   "        \"application\": {\r\n"
+                                   "            \"bin_file\": \"%s\",\r\n"
+                                   "            \"dat_file\": \"%s\",\r\n"
+                                   "            \"init_packet_data\": {\r\n"
+                                   "                \"application_version\": %lu,\r\n"
+                                   "                \"device_revision\": %lu,\r\n"
+                                   "                \"device_type\": %lu,\r\n"
+                                   "                \"firmware_crc16\": %d,\r\n"
+                                   "                \"softdevice_req\": [\r\n"
+                                   "                    %lu\r\n"
+                                   "                ]\r\n"
+                                   "            }\r\n"
+                                   "        },\r\n"
+                                   "        \"dfu_version\": 0.5\r\n"
+                                   "    }\r\n"
+                                   "}",
+                                   bin.data(), dat.data(), 4294967295UL, 65535UL, 65535UL,
+                                   firmware_crc16, 65534UL);
+  return length;
+}

@@ -1,0 +1,61 @@
+#include "run_control/config.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+#include "run_control/console.hpp"
+#include "run_control/messages.hpp"
+#include "run_control/platform.hpp"
+
+config_result read_config_lines(std::FILE* stream) {
+  config_result result;
+  std::array<char, k_slot_size> line{};
+  int line_number = 0;
+  while (result.warnings < k_max_config_warnings &&
+         std::fgets(line.data(), static_cast<int>(k_config_read_size + 1), stream) != nullptr) {
+    // A read ends after the first LF or 254 bytes; its text ends at the first LF or CR.
+    const std::size_t length = std::strcspn(line.data(), "\n\r");
+    line[length] = '\0';
+    ++line_number;
+    const auto slot = static_cast<std::size_t>(line_number - 1);
+    if (slot >= k_slot_count || length == 0 || length > k_max_slot_text) {
+      result.discarded_lines[static_cast<std::size_t>(result.warnings++)] = line_number;
+      continue;
+    }
+    std::memcpy(result.slots[slot].data(), line.data(), length + 1);
+  }
+  result.read_failed = std::ferror(stream) != 0;
+  return result;
+}
+
+config_slots read_config_file(const char* path) {
+  const unique_file file{std::fopen(path, "r")};
+  if (!file || is_directory(file.get())) {
+    fail(msg::k_cant_open_config, path);
+  }
+  // The whole file is read before anything is said about it, so that a read error is reported
+  // as an unreadable file rather than after lines that claim it was processed.
+  const config_result result = read_config_lines(file.get());
+  if (result.read_failed) {
+    fail(msg::k_cant_open_config, path);
+  }
+  say(msg::k_processing_config, path);
+  for (int i = 0; i < result.warnings; ++i) {
+    say(msg::k_config_line_discarded, result.discarded_lines[static_cast<std::size_t>(i)]);
+  }
+  if (result.warnings == k_max_config_warnings) {
+    fail(msg::k_too_many_warnings);
+  }
+  return result.slots;
+}
+
+package_names derive_names(const config_slots& slots) {
+  package_names names;
+  const char* source = slots[1].data();
+  const auto length = static_cast<int>(std::strcspn(source, "."));
+  (void)std::snprintf(names.package.data(), names.package.size(), "%.*s", length, source);
+  (void)std::snprintf(names.dat.data(), names.dat.size(), "%s.dat", names.package.data());
+  (void)std::snprintf(names.zip.data(), names.zip.size(), "%s.zip", names.package.data());
+  (void)std::snprintf(names.app.data(), names.app.size(), "%s.app", names.package.data());
+  return names;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+// All console output goes through these, one whole line per call.
+
+// Prints one line to standard output.
+[[gnu::format(printf, 1, 2)]] void say(const char* fmt, ...);
+
+// Prints one line to standard output and ends the process with status 1.
+[[noreturn, gnu::format(printf, 1, 2)]] void fail(const char* fmt, ...);
+
+// Flushes standard output, prints one line to standard error and ends the process with status 1.
+[[noreturn, gnu::format(printf, 1, 2)]] void fail_err(const char* fmt, ...);

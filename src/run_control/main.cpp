@@ -1,0 +1,3 @@
+#include "run_control/run.hpp"
+
+int main(int argc, char** argv) { return run(argc, argv); }

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+// Closes a stdio stream when it goes out of scope; a close error on a stream only read is moot.
+struct file_closer {
+  void operator()(std::FILE* file) const { (void)std::fclose(file); }
+};
+using unique_file = std::unique_ptr<std::FILE, file_closer>;
+
+// True when the open stream is a directory: some systems let fopen open one for reading.
+bool is_directory(std::FILE* file);
+
+// True when something exists at path (the existence test of access with mode 0).
+bool path_exists(const char* path);
+
+// The current local date and time.
+std::tm local_time_now();
