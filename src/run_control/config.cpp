@@ -1,7 +1,9 @@
 #include "run_control/config.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "run_control/console.hpp"
 #include "run_control/messages.hpp"
@@ -49,13 +51,25 @@ config_slots read_config_file(const char* path) {
   return result.slots;
 }
 
+namespace {
+
+// base is at most one slot's text, so base and extension always fit the name.
+void form_name(std::array<char, k_name_size>& name, std::string_view base,
+               std::string_view extension) {
+  base.copy(name.data(), base.size());
+  extension.copy(name.data() + base.size(), extension.size());
+  name[base.size() + extension.size()] = '\0';
+}
+
+}  // namespace
+
 package_names derive_names(const config_slots& slots) {
+  const std::string_view package(
+      slots[1].data(), std::min(std::strcspn(slots[1].data(), "."), k_max_slot_text));
   package_names names;
-  const char* source = slots[1].data();
-  const auto length = static_cast<int>(std::strcspn(source, "."));
-  (void)std::snprintf(names.package.data(), names.package.size(), "%.*s", length, source);
-  (void)std::snprintf(names.dat.data(), names.dat.size(), "%s.dat", names.package.data());
-  (void)std::snprintf(names.zip.data(), names.zip.size(), "%s.zip", names.package.data());
-  (void)std::snprintf(names.app.data(), names.app.size(), "%s.app", names.package.data());
+  form_name(names.package, package, "");
+  form_name(names.dat, package, ".dat");
+  form_name(names.zip, package, ".zip");
+  form_name(names.app, package, ".app");
   return names;
 }
