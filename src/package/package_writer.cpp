@@ -15,6 +15,10 @@ namespace {
 
 constexpr int k_deflate_level = 9;
 constexpr unsigned long k_utf8_name_flag = 1UL << 11;
+// Made by a Unix host, zip 2.0, with mode 0644: Info-ZIP's unzip translates names of entries
+// made on a DOS host from code page 437 even when the UTF-8 flag is set, so UTF-8 names say Unix.
+constexpr int k_made_by_unix = (3 << 8) | 20;
+constexpr unsigned long k_unix_file_attributes = 0100644UL << 16;
 
 init_packet g_init_packet;
 
@@ -90,14 +94,16 @@ bool is_utf8_beyond_ascii(const char* name) {
 
 // Adds one deflated entry from memory and pushes it to the file; false on any failure.
 bool add_entry(zipFile zip, std::FILE* file, const char* name, const void* data,
-               std::size_t size, const zip_fileinfo& info) {
+               std::size_t size, zip_fileinfo info) {
   if (is_unsafe_entry_name(name)) {
     return false;
   }
-  const unsigned long flags = is_utf8_beyond_ascii(name) ? k_utf8_name_flag : 0;
+  const bool utf8 = is_utf8_beyond_ascii(name);
+  info.external_fa = utf8 ? k_unix_file_attributes : 0;
   if (zipOpenNewFileInZip4_64(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                               k_deflate_level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                              nullptr, 0, 0, flags, 0) != ZIP_OK) {
+                              nullptr, 0, utf8 ? k_made_by_unix : 0,
+                              utf8 ? k_utf8_name_flag : 0, 0) != ZIP_OK) {
     return false;
   }
   const bool written = zipWriteInFileInZip(zip, data, static_cast<unsigned>(size)) == ZIP_OK;

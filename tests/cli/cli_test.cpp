@@ -139,6 +139,15 @@ TEST_F(Cli, OldPackageIsAnnouncedAndReplaced) {
   EXPECT_NE(std::string::npos, unzip("-t pkg.zip").find("No errors detected"));
 }
 
+TEST_F(Cli, NamesBeyondAsciiAndQuotesStayReadable) {
+  EXPECT_EQ(0, run("fw.bin\ngr\xc3\xbc\xc3\x9f" "e\nWORDS\n").status);
+  EXPECT_EQ("gr\xc3\xbc\xc3\x9f" "e.dat\nmanifest.json\ngr\xc3\xbc\xc3\x9f" "e.app\n",
+            shell_output("cd '" + dir_ + "' && LC_ALL=C.UTF-8 zipinfo -1 gr*.zip"));
+  EXPECT_EQ(0, run("fw.bin\nsay\"hi\nWORDS\n").status);
+  EXPECT_NE(std::string::npos, unzip("-p 'say\"hi.zip' manifest.json")
+                                   .find("\"bin_file\": \"say\\\"hi.app\",\r\n"));
+}
+
 TEST_F(Cli, PackagingFailuresLeaveNoArchive) {
   file("pkg.zip", "old package");
   run_result r = run("fw.bin\nmissing/pkg\n");
