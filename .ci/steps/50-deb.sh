@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it with dpkg as a user would, runs the installed zivavod
+# from PATH on the example and finds its manual page, then removes the package again.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+make package
+debs=(build/release/zivavod_*.deb)
+if [ "${#debs[@]}" -ne 1 ]; then
+  echo "expected one package, found: ${debs[*]}"
+  exit 1
+fi
+
+# man-db answers `man -w`; a minimal machine may not have it.
+if ! command -v man >/dev/null; then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends man-db
+fi
+
+work=$(mktemp -d)
+cleanup() {
+  if dpkg-query -W -f='${Status}' zivavod 2>/dev/null | grep -q 'install ok'; then
+    dpkg -r zivavod >/dev/null
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if ! dpkg -i "${debs[0]}"; then
+  # Missing dependencies leave the package unconfigured; apt brings them and finishes the job.
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -f --no-install-recommends
+fi
+hash -r
+[ "$(command -v zivavod)" = /usr/bin/zivavod ] || { echo "zivavod is not /usr/bin/zivavod"; exit 1; }
+
+cp examples/* build/release/examples/firmware.bin "$work"/
+status=0
+(cd "$work" && zivavod example.cfg >out.txt 2>err.txt) || status=$?
+cat "$work/out.txt" "$work/err.txt"
+if [ "$status" -ne 0 ]; then
+  echo "installed zivavod exited with status $status"
+  exit 1
+fi
+[ "$(head -n 1 "$work/out.txt")" = "zivavod $(dpkg-deb -f "${debs[0]}" Version)" ] ||
+  { echo "wrong banner"; exit 1; }
+[ "$(tail -n 1 "$work/out.txt")" = 'Created "example_package.zip" OTA DFU package.' ] ||
+  { echo "no package line"; exit 1; }
+[ ! -s "$work/err.txt" ] || { echo "unexpected standard error output"; exit 1; }
+(cd "$work" && unzip -t example_package.zip)
+
+page=$(man -w zivavod)
+echo "manual page: $page"
+[ "$page" = /usr/share/man/man1/zivavod.1.gz ] || { echo "man -w found $page"; exit 1; }
+warnings=$(MANWIDTH=80 man --warnings zivavod 2>&1 >/dev/null)
+[ -z "$warnings" ] || { echo "man zivavod warns: $warnings"; exit 1; }
+echo "deb: installed, ran the example, found the manual page"

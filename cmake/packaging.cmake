@@ -1,0 +1,92 @@
+# Installation of the program and its manual page, checks of the page, and the Debian package.
+# Included by the top CMakeLists.txt after the targets exist.
+include(GNUInstallDirs)
+
+install(FILES ${PROJECT_SOURCE_DIR}/doc/zivavod.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The page must format without a single warning, and quote every console line as it is printed.
+if(ZIVAVOD_BUILD_TESTS)
+  find_program(ZIVAVOD_GROFF groff)
+  find_program(ZIVAVOD_MANDOC mandoc)
+  if(ZIVAVOD_GROFF)
+    add_test(NAME man_page_groff
+      COMMAND ${ZIVAVOD_GROFF} -man -ww -z ${PROJECT_SOURCE_DIR}/doc/zivavod.1)
+    # groff reports warnings but still exits with 0: any output at all fails the test.
+    set_tests_properties(man_page_groff PROPERTIES FAIL_REGULAR_EXPRESSION "." LABELS doc)
+  endif()
+  if(ZIVAVOD_MANDOC)
+    add_test(NAME man_page_mandoc
+      COMMAND ${ZIVAVOD_MANDOC} -T lint ${PROJECT_SOURCE_DIR}/doc/zivavod.1)
+    set_tests_properties(man_page_mandoc PROPERTIES FAIL_REGULAR_EXPRESSION "." LABELS doc)
+  endif()
+  add_test(NAME docs_quote_every_message
+    COMMAND ${CMAKE_COMMAND}
+      -DMESSAGES=${PROJECT_SOURCE_DIR}/src/run_control/messages.hpp
+      "-DDOCUMENTS=${PROJECT_SOURCE_DIR}/doc/zivavod.1$<SEMICOLON>${PROJECT_SOURCE_DIR}/README.md"
+      -P ${PROJECT_SOURCE_DIR}/doc/check_messages.cmake)
+  set_tests_properties(docs_quote_every_message PROPERTIES LABELS doc)
+  # The example in both documents is what the program really prints for examples/ (run here, so
+  # only where the program runs on the build machine).
+  if(NOT CMAKE_CROSSCOMPILING)
+    add_test(NAME docs_show_the_example
+      COMMAND ${CMAKE_COMMAND}
+        -DPROGRAM=$<TARGET_FILE:zivavod>
+        -DEXAMPLES=${PROJECT_SOURCE_DIR}/examples
+        -DFIRMWARE=${PROJECT_BINARY_DIR}/examples/firmware.bin
+        -DWORK_DIR=${PROJECT_BINARY_DIR}/docs_example
+        "-DDOCUMENTS=${PROJECT_SOURCE_DIR}/doc/zivavod.1$<SEMICOLON>${PROJECT_SOURCE_DIR}/README.md"
+        -P ${PROJECT_SOURCE_DIR}/doc/check_example.cmake)
+    set_tests_properties(docs_show_the_example PROPERTIES LABELS doc)
+  endif()
+endif()
+
+# Debian package: `cpack -G DEB` in the build folder (or `make package` at the top).
+set(ZIVAVOD_PACKAGE_MAINTAINER "zivavod developers <zivavod@example.org>"
+  CACHE STRING "Maintainer field of the Debian package")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zivavod)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "${ZIVAVOD_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compile word lists into ZORV-OLED firmware update packages")
+set(CPACK_PACKAGE_DESCRIPTION
+  "zivavod reads four- and six-letter words from up to eight word lists, packs\n"
+  "them into a lexicon behind the application firmware of the ZORV-OLED device\n"
+  "and writes the result as an over-the-air DFU package: a zip archive holding\n"
+  "an init packet, manifest.json and the new app image.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # zivavod_VERSION_ARCH.deb
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZIVAVOD_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps (dpkg-dev) turns the linked libraries into the Depends line: libc6, libstdc++6,
+# libgcc-s1 and libminizip1, with their minimum versions. The program calls no zlib function
+# itself (the linker drops libz), but every entry is deflated by zlib through minizip: say so.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS zlib1g)
+# What Debian wants beside the files that `cmake --install` puts in place: manual pages compressed
+# with gzip -9n (no timestamp, so builds compare equal), a changelog and, once the project has
+# one, its copyright file in /usr/share/doc/zivavod. CPack runs this on its staging folder.
+file(WRITE ${PROJECT_BINARY_DIR}/debian_files.cmake [=[
+set(root "${CPACK_TEMPORARY_DIRECTORY}")
+file(GLOB_RECURSE pages "${root}/*.[1-9]")
+list(FILTER pages INCLUDE REGEX "/man/man[1-9]/[^/]+\\.[1-9]$")
+if(NOT pages)
+  message(FATAL_ERROR "no manual page in ${root}")
+endif()
+set(doc "${root}${CPACK_PACKAGING_INSTALL_PREFIX}/share/doc/${CPACK_PACKAGE_NAME}")
+string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)  # SOURCE_DATE_EPOCH when set
+file(WRITE "${doc}/changelog" "${CPACK_PACKAGE_NAME} (${CPACK_PACKAGE_VERSION}) unstable; \
+urgency=medium\n\n  * Release ${CPACK_PACKAGE_VERSION}.\n\n \
+-- ${CPACK_DEBIAN_PACKAGE_MAINTAINER}  ${date}\n")
+foreach(file IN LISTS pages ITEMS "${doc}/changelog")
+  execute_process(COMMAND gzip -9nf "${file}" COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+if(EXISTS "${CPACK_ZIVAVOD_COPYRIGHT_FILE}")
+  file(COPY_FILE "${CPACK_ZIVAVOD_COPYRIGHT_FILE}" "${doc}/copyright")
+endif()
+]=])
+set(CPACK_ZIVAVOD_COPYRIGHT_FILE ${PROJECT_SOURCE_DIR}/doc/copyright)  # Debian copyright format
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/debian_files.cmake)
+include(CPack)

@@ -1,0 +1,42 @@
+# Fails when a console line of src/run_control/messages.hpp is missing, word for word, from one of
+# the documents. Usage:
+#   cmake -DMESSAGES=src/run_control/messages.hpp -DDOCUMENTS="doc/zivavod.1;README.md" -P this
+# Roff escapes that only change the look (fonts, digit-width and unbreakable spaces, continued
+# input lines) are taken out of a man page before the comparison.
+cmake_minimum_required(VERSION 3.25)
+
+file(READ "${MESSAGES}" header)
+# Each text is one string literal behind "[] =", possibly on the next line.
+string(REGEX MATCHALL "\\[\\] =[ \n]*\"([^\"\\\\]|\\\\.)*\"" literals "${header}")
+list(LENGTH literals count)
+if(count LESS 30)
+  message(FATAL_ERROR "found only ${count} message texts in ${MESSAGES}")
+endif()
+
+set(failed FALSE)
+foreach(document IN LISTS DOCUMENTS)
+  file(READ "${document}" text)
+  if(document MATCHES "\\.[1-9]$")
+    string(REPLACE "\\\n" "" text "${text}")
+    string(REGEX REPLACE "\\\\f[BIRP]" "" text "${text}")
+    string(REPLACE "\\0" "" text "${text}")
+    string(REPLACE "\\ " " " text "${text}")
+    string(REPLACE "\\&" "" text "${text}")
+    string(REPLACE "\\-" "-" text "${text}")
+    string(REPLACE "\\(aq" "'" text "${text}")
+    string(REPLACE "\\e" "\\" text "${text}")
+  endif()
+  foreach(literal IN LISTS literals)
+    string(REGEX REPLACE "^[^\"]*\"(.*)\"$" "\\1" line "${literal}")
+    string(REPLACE "\\\"" "\"" line "${line}")
+    string(REPLACE "\\\\" "\\" line "${line}")
+    string(FIND "${text}" "${line}" at)
+    if(at EQUAL -1)
+      message(SEND_ERROR "${document} does not quote the line: ${line}")
+      set(failed TRUE)
+    endif()
+  endforeach()
+endforeach()
+if(NOT failed)
+  message(STATUS "all ${count} lines quoted in: ${DOCUMENTS}")
+endif()
