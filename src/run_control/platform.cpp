@@ -5,8 +5,12 @@
 // The one place where the Windows build differs from the POSIX ones.
 #ifdef _WIN32
 #include <io.h>
-// Let the start-up code expand * and ? in arguments, as Windows tools are expected to.
-extern "C" int _dowildcard = -1;
+// Let the start-up code expand * and ? in arguments, as Windows tools are expected to; this
+// definition replaces the runtime's default (no expansion). In a linkage block, as GCC warns
+// about an initialised `extern "C" int`.
+extern "C" {
+int _dowildcard = -1;
+}
 #else
 #include <unistd.h>
 #endif
