@@ -108,4 +108,24 @@ TEST_F(ReadWordListTest, StopsOneBytePastItsLimit) {
   EXPECT_EQ(0, read_word_list(nullptr).words);
 }
 
+TEST_F(ReadWordListTest, SameResultWhereverTextFallsInTheReadBuffer) {
+  // Comments, CR LF, a zero byte and words, moved byte by byte across the places where the reader
+  // splits its input, near the start and around the end of its first 64 KiB.
+  const std::string body = std::string("//lamp bird garden\n  // note\r\nGarden, e-mail.\r") +
+                           std::string("ab\0cd lamp\n", 11) + "//" + std::string(120, 'x') +
+                           " lamp\nzebra giraffe tree";
+  for (int start : {0, 65536 - 200}) {
+    for (int shift = start; shift < start + 200; ++shift) {
+      g_word_store = word_store{};
+      g_word_store.slw_buff = slw_;
+      g_word_store.flw_buff = flw_;
+      ASSERT_EQ(4, read(std::string(static_cast<std::size_t>(shift), '\n') + body)) << shift;
+      EXPECT_EQ(shift + 6, g_word_store.lines_processed) << shift;
+      EXPECT_EQ(flw_bytes(), (bytes{0x6B, 0xA6, 0x40, 0x9C, 0x48, 0x40})) << shift;
+      EXPECT_EQ(slw_bytes(), (bytes{0x30, 0x22, 0x32, 0x35, 0x23, 0x18, 0x04, 0x2C})) << shift;
+      EXPECT_EQ(1, g_word_store.dirty_six_letter_words) << shift;
+    }
+  }
+}
+
 }  // namespace
