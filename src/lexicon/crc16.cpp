@@ -3,7 +3,8 @@
 #include <array>
 #include <cstddef>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && \
+    !defined(ZIVAVOD_PORTABLE_ONLY)
 #include <immintrin.h>
 #define ZIVAVOD_CRC_CLMUL 1
 #endif

@@ -5,7 +5,8 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && \
+    !defined(ZIVAVOD_PORTABLE_ONLY)
 #include <immintrin.h>
 #define ZIVAVOD_READER_AVX2 1
 #endif
