@@ -25,7 +25,7 @@ init_packet g_init_packet;
 // File output for the zip writer over plain stdio. It is ours so that each entry can be flushed
 // and checked on its own: a full disk is then reported at the step it hit, not only at the end.
 voidpf ZCALLBACK open_output(voidpf opaque, const void* filename, int /*mode*/) {
-  auto* const file = std::fopen(static_cast<const char*>(filename), "wb");
+  std::FILE* const file = create_new_file(static_cast<const char*>(filename));
   *static_cast<std::FILE**>(opaque) = file;
   return file;
 }

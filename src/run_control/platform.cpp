@@ -12,6 +12,7 @@ extern "C" {
 int _dowildcard = -1;
 }
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -30,6 +31,20 @@ bool path_exists(const char* path) {
   return _access(path, 0) != -1;
 #else
   return access(path, F_OK) != -1;
+#endif
+}
+
+std::FILE* create_new_file(const char* path) {
+#ifdef _WIN32
+  // Windows has no links to follow by accident; an old package was removed just before.
+  return std::fopen(path, "wb");
+#else
+  const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  std::FILE* const file = fd < 0 ? nullptr : fdopen(fd, "wb");
+  if (fd >= 0 && file == nullptr) {
+    (void)close(fd);
+  }
+  return file;
 #endif
 }
 
