@@ -56,13 +56,13 @@ for name in typical $full_cases; do
   (cd "$dir" && "$build/zivavod" bench.cfg >/dev/null)
   mkdir -p "$dir/floor"
   unzip -o -q "$dir/bench.zip" -d "$dir/floor"
-  spec=()
+  runs=()
   for i in "${!names[@]}"; do
-    [ "$i" = 0 ] || spec+=(--)
+    [ "$i" = 0 ] || runs+=(--)
     # shellcheck disable=SC2206  # each command is words without blanks inside
-    spec+=("$dir" ${commands[$i]})
+    runs+=("$dir" ${commands[$i]})
   done
-  mapfile -t timing < <("$build/bench/run_timed" "$warmup" "$runs" "${spec[@]}")
+  mapfile -t timing < <("$build/bench/run_timed" "$warmup" "$runs" "${runs[@]}")
   declare -A ms=() cpu=() rss=() ir=()
   for i in "${!names[@]}"; do
     program=${names[$i]}
