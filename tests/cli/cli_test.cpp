@@ -8,16 +8,9 @@
 #include <vector>
 
 #include "lexicon/crc16.hpp"
-#include "test_util.hpp"
+#include "program_test.hpp"
 
 namespace {
-
-const std::string k_banner = "zivavod 1.0.0\n";
-
-std::string program() {
-  const char* const override_path = std::getenv("ZIVAVOD_CLI_PROGRAM");
-  return override_path != nullptr ? override_path : ZIVAVOD_PROGRAM;
-}
 
 // True when the program is the Windows build run through a launcher (ZIVAVOD_CLI_TARGET=windows).
 // Cases that differ there are checked by tests/cli/windows_test.sh instead.
@@ -30,7 +23,9 @@ bool windows_program() {
 // line arrives ended by CR LF; those are compared as the LF the program printed.
 run_result launch(const std::string& dir, const std::vector<std::string>& argv,
                   bool merged = false) {
-  run_result r = run_program(dir, program(), argv, merged);
+  run_limits limits;
+  limits.merged = merged;
+  run_result r = run_program(dir, program_path(), argv, limits);
   if (windows_program()) {
     for (std::string* text : {&r.out, &r.err}) {
       for (std::size_t at = 0; (at = text->find("\r\n", at)) != std::string::npos;) {
@@ -41,32 +36,15 @@ run_result launch(const std::string& dir, const std::vector<std::string>& argv,
   return r;
 }
 
-class Cli : public testing::Test {
+class Cli : public ProgramTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir();
-    write_file(dir_ + "/fw.bin", read_file(ZIVAVOD_EXAMPLE_FIRMWARE));
-  }
-  void TearDown() override {
-    if (HasFailure()) {
-      std::printf("kept %s\n", dir_.c_str());
-    } else {
-      remove_tree(dir_);
-    }
-  }
-  void file(const std::string& name, const std::string& content) {
-    write_file(dir_ + "/" + name, content);
-  }
   run_result run(const std::string& config, bool merged = false) {
     file("run.cfg", config);
-    return launch(dir_, {program(), "run.cfg"}, merged);
+    return launch(dir_, {program_path(), "run.cfg"}, merged);
   }
   std::string unzip(const std::string& args) {
     return shell_output("cd '" + dir_ + "' && unzip " + args + " 2>&1");
   }
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
-
-  std::string dir_;
 };
 
 const char* const k_totals_zero =

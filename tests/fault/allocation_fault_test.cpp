@@ -36,7 +36,7 @@ TEST_P(AllocationFault, EndsOnTheBuffersOwnLine) {
   limits.environment = {"LD_PRELOAD=" ZIVAVOD_MALLOC_FAIL_SHIM,
                         "ZIVAVOD_FAIL_MALLOC_SIZE=" + std::to_string(c.size),
                         "ZIVAVOD_FAIL_MALLOC_NTH=" + std::to_string(c.nth)};
-  const bounded_result r = run("fw.bin\npkg\nWORDS\nmissing.txt\n", limits);
+  const run_result r = run("fw.bin\npkg\nWORDS\nmissing.txt\n", limits);
   EXPECT_EQ(k_banner + k_processing + c.line + "\n", r.out);
   EXPECT_EQ("", r.err);
   EXPECT_EQ(1, r.status);
@@ -65,7 +65,7 @@ TEST_F(FaultRun, ShimLetsEveryOtherAllocationThrough) {
   limits.environment = {"LD_PRELOAD=" ZIVAVOD_MALLOC_FAIL_SHIM,
                         "ZIVAVOD_FAIL_MALLOC_SIZE=" + std::to_string(k_app_buffer_size),
                         "ZIVAVOD_FAIL_MALLOC_NTH=2"};
-  const bounded_result r = run("fw.bin\npkg\nWORDS\nwords.txt\n", limits);
+  const run_result r = run("fw.bin\npkg\nWORDS\nwords.txt\n", limits);
   EXPECT_TRUE(r.out.ends_with("Created \"pkg.zip\" OTA DFU package.\n")) << r.out;
   EXPECT_EQ(0, r.status);
 }

@@ -151,7 +151,7 @@ TEST_F(BadInput, WordListsOfBytesThatAreNotText) {
   file("utf16le.txt", utf16("lamp bird\ngarden\n", false));
   file("utf16be.txt", utf16("lamp bird\ngarden\n", true));
   file("empty.txt", "");
-  const bounded_result r = run(k_config_head +
+  const run_result r = run(k_config_head +
                                "garbage.bin\nzero.txt\nsub.txt\nutf16le.txt\nutf16be.txt\n"
                                "empty.txt\n");
   EXPECT_EQ(k_banner + k_processing + processed("garbage.bin", 0) + processed("zero.txt", 2) +
@@ -169,7 +169,7 @@ TEST_F(BadInput, RandomGarbageWordListsGiveAConsistentPackage) {
   for (std::uint32_t seed = 1; seed <= 8; ++seed) {
     file("g" + std::to_string(seed), garbage(seed * 30000, seed * 2654435761u));
   }
-  const bounded_result r = run(k_config_head + "g1\ng2\ng3\ng4\ng5\ng6\ng7\ng8\n");
+  const run_result r = run(k_config_head + "g1\ng2\ng3\ng4\ng5\ng6\ng7\ng8\n");
   ASSERT_EQ(0, r.status) << r.out << r.err;
   EXPECT_EQ("", r.err);
   EXPECT_TRUE(r.out.ends_with(k_created)) << r.out;
@@ -194,7 +194,7 @@ TEST_F(BadInput, LongTokensAndEndlessLines) {
                        "garden\n" + std::string(250, 'x') + " garden\n");
   // One line of exactly 256000 bytes, without a line end.
   file("endless.txt", std::string(256000 - 5, 'x') + " lamp");
-  const bounded_result r = run(k_config_head + "long.txt\nendless.txt\n");
+  const run_result r = run(k_config_head + "long.txt\nendless.txt\n");
   EXPECT_EQ(k_banner + k_processing + processed("long.txt", 3) + processed("endless.txt", 1) +
                 totals(4, 3, 1, 0, 0) + "Lexicon \"WORDS \" output to app buffer \"pkg.app\".\n",
             r.out.substr(0, r.out.find("43088 (0xA850) bytes were written")));
@@ -205,7 +205,7 @@ TEST_F(BadInput, LongTokensAndEndlessLines) {
 TEST_F(BadInput, FifoFedByAWriterIsReadLikeAFile) {
   ASSERT_EQ(0, mkfifo(path("fifo").c_str(), 0600));
   const fifo_writer writer(path("fifo"), "lamp bird\ngarden\n", false);
-  const bounded_result r = run(k_config_head + "fifo\n");
+  const run_result r = run(k_config_head + "fifo\n");
   EXPECT_EQ(k_banner + k_processing + processed("fifo", 3) + totals(2, 2, 1, 0, 0),
             r.out.substr(0, r.out.find("Lexicon")));
   EXPECT_TRUE(r.out.ends_with(k_created)) << r.out;
@@ -217,7 +217,7 @@ TEST_F(BadInput, EndlessStreamsStopAtTheSizeLimit) {
   ASSERT_EQ(0, mkfifo(path("fifo").c_str(), 0600));
   const fifo_writer writer(path("fifo"), "lamp bird garden\n", true);
   for (const std::string& name : {std::string("fifo"), std::string("/dev/zero")}) {
-    const bounded_result r = run(k_config_head + name + "\n");
+    const run_result r = run(k_config_head + name + "\n");
     EXPECT_EQ(k_banner + k_processing + too_large(name, "256001"), r.out);
     EXPECT_EQ("", r.err);
     EXPECT_EQ(1, r.status);
@@ -226,7 +226,7 @@ TEST_F(BadInput, EndlessStreamsStopAtTheSizeLimit) {
   const int fd = open(path("sparse.txt").c_str(), O_WRONLY | O_CREAT, 0600);
   ASSERT_EQ(0, ftruncate(fd, std::int64_t{10} << 30));
   close(fd);
-  const bounded_result r = run(k_config_head + "sparse.txt\n");
+  const run_result r = run(k_config_head + "sparse.txt\n");
   EXPECT_EQ(k_banner + k_processing + too_large("sparse.txt", "10737418240"), r.out);
   EXPECT_EQ(1, r.status);
   EXPECT_EQ((std::vector<std::string>{"fifo", "fw.bin", "run.cfg", "sparse.txt"}), entries());
@@ -239,7 +239,7 @@ TEST_F(BadInput, SymbolicLinks) {
   ASSERT_EQ(0, symlink("loop.txt", path("loop.txt").c_str()));
   ASSERT_EQ(0, mkdir(path("folder").c_str(), 0700));
   ASSERT_EQ(0, symlink("folder", path("folder.txt").c_str()));
-  bounded_result r = run(k_config_head + "link.txt\n/dev/null\n");
+  run_result r = run(k_config_head + "link.txt\n/dev/null\n");
   EXPECT_EQ(k_banner + k_processing + processed("link.txt", 2) + processed("/dev/null", 0) +
                 totals(1, 2, 0, 0, 0),
             r.out.substr(0, r.out.find("Lexicon")));
@@ -281,7 +281,7 @@ TEST_F(BadInput, SymbolicLinks) {
 TEST_F(BadInput, WordListThatIsThePackagesOwnZip) {
   file("words.txt", "lamp bird\n");
   // Not there yet: it cannot be opened.
-  bounded_result r = run(k_config_head + "words.txt\npkg.zip\n");
+  run_result r = run(k_config_head + "words.txt\npkg.zip\n");
   EXPECT_EQ(k_banner + k_processing + processed("words.txt", 2) + cant_open("pkg.zip"), r.out);
   EXPECT_EQ(1, r.status);
   EXPECT_FALSE(file_exists(path("pkg.zip")));
@@ -309,7 +309,7 @@ TEST_F(BadInput, ConfigurationsThatAreNotText) {
   const std::string no_bin = "ERROR, Can't open ZORV-OLED input bin file: \"\".\n";
   // Every byte value: the first line starts with a zero byte and is empty; the second ends at
   // its CR and becomes the package name; there is no input bin file.
-  bounded_result r = run(all_bytes(1));
+  run_result r = run(all_bytes(1));
   EXPECT_EQ(k_banner + k_processing + "WARNING: Config line 1 discarded.\n" +
                 no_words.substr(0, no_words.find("43008")),
             r.out);
@@ -338,7 +338,7 @@ TEST_F(BadInput, ConfigurationsThatAreNotText) {
   EXPECT_EQ(1, r.status);
 
   // An endless stream of zero bytes: as many empty lines as it takes to reach the 16th warning.
-  r = run_bounded(dir_, {program_path(), "/dev/zero"});
+  r = run_program(dir_, program_path(), {program_path(), "/dev/zero"});
   EXPECT_EQ(k_banner + "Processing config file:\"/dev/zero\"\n" + warnings +
                 "ERROR: 16 or more warnings. Check your config file.\n",
             r.out);
@@ -364,7 +364,7 @@ TEST_F(BadInput, ConfigurationsThatAreNotText) {
 TEST_F(BadInput, ConfigurationLinesOfEveryShape) {
   file("words.txt", "lamp bird\n");
   // No line end at all: one slot, an empty package name, a package called ".zip".
-  bounded_result r = run("fw.bin");
+  run_result r = run("fw.bin");
   EXPECT_EQ(k_banner + k_processing + totals(0, 0, 0, 0, 0) +
                 "Lexicon \"      \" output to app buffer \".app\".\n",
             r.out.substr(0, r.out.find("43072 (0xA840) bytes")));

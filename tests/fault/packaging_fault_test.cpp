@@ -82,7 +82,7 @@ class PackagingFault : public FaultRun {
 
 TEST_F(PackagingFault, WriteFailureInEachStepNamesThatStepAndLeavesNoArchive) {
   // A run without a limit shows where each step's bytes lie in the archive.
-  const bounded_result reference = run(k_config);
+  const run_result reference = run(k_config);
   ASSERT_EQ(until_packaging() + "Created \"pkg.zip\" OTA DFU package.\n", reference.out);
   ASSERT_EQ(0, reference.status);
   const archive_layout layout = read_layout(read_file(path("pkg.zip")));
@@ -113,7 +113,7 @@ TEST_F(PackagingFault, WriteFailureInEachStepNamesThatStepAndLeavesNoArchive) {
       }
       run_limits limits;
       limits.file_size_bytes = limit;
-      const bounded_result r = run(k_config, limits);
+      const run_result r = run(k_config, limits);
       EXPECT_EQ(until_packaging() + (old_package ? k_deleting : "") + s.line, r.out);
       EXPECT_EQ("", r.err);
       EXPECT_EQ(1, r.status);
@@ -124,7 +124,7 @@ TEST_F(PackagingFault, WriteFailureInEachStepNamesThatStepAndLeavesNoArchive) {
   // Exactly the archive's size is enough: the sizes above were the real ones.
   run_limits limits;
   limits.file_size_bytes = layout.end;
-  const bounded_result r = run(k_config, limits);
+  const run_result r = run(k_config, limits);
   EXPECT_EQ(until_packaging() + "Created \"pkg.zip\" OTA DFU package.\n", r.out);
   EXPECT_EQ(0, r.status);
   EXPECT_EQ(layout.end, read_file(path("pkg.zip")).size());
@@ -132,7 +132,7 @@ TEST_F(PackagingFault, WriteFailureInEachStepNamesThatStepAndLeavesNoArchive) {
 
 TEST_F(PackagingFault, ArchiveThatCannotBeCreated) {
   // A folder in the package name that does not exist.
-  bounded_result r = run("fw.bin\nmissing/pkg\nWORDS\nwords.txt\n");
+  run_result r = run("fw.bin\nmissing/pkg\nWORDS\nwords.txt\n");
   EXPECT_EQ(until_packaging("missing/pkg") + "mz_zip_writer_init_file failed!\n", r.out);
   EXPECT_EQ("", r.err);
   EXPECT_EQ(1, r.status);
@@ -152,7 +152,7 @@ TEST_F(PackagingFault, ArchiveThatCannotBeCreated) {
 TEST_F(PackagingFault, OldPackageIsRemovedAndAnnouncedWhenARefusedEntryFailsTheRun) {
   // The entry name check fails the first entry after the archive was created.
   file("back\\slash.zip", k_old_package);
-  const bounded_result r = run("fw.bin\nback\\slash\nWORDS\nwords.txt\n");
+  const run_result r = run("fw.bin\nback\\slash\nWORDS\nwords.txt\n");
   EXPECT_EQ(until_packaging("back\\slash") + "Deleting existing \"back\\slash.zip\" file.\n" +
                 "mz_zip add .dat failed failed!\n",
             r.out);
@@ -162,7 +162,7 @@ TEST_F(PackagingFault, OldPackageIsRemovedAndAnnouncedWhenARefusedEntryFailsTheR
 
 TEST_F(PackagingFault, OldPackageIsLeftAloneWhenTheRunFailsBeforePackaging) {
   file("pkg.zip", k_old_package);
-  const bounded_result r = run("fw.bin\npkg\nWORDS\nwords.txt\nmissing.txt\n");
+  const run_result r = run("fw.bin\npkg\nWORDS\nwords.txt\nmissing.txt\n");
   EXPECT_TRUE(r.out.ends_with("ERROR: Can't open \"missing.txt\" for processing.\n")) << r.out;
   EXPECT_EQ(1, r.status);
   EXPECT_EQ(k_old_package, read_file(path("pkg.zip")));

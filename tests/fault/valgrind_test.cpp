@@ -46,11 +46,11 @@ class MemoryCheck : public FaultRun {
   }
   // Runs the program on config under memcheck; valgrind prints nothing unless it finds an error
   // or a lost block, and then ends with k_valgrind_error_status instead of the program's status.
-  bounded_result run_checked(const std::string& config, run_limits limits = {}) const {
+  run_result run_checked(const std::string& config, run_limits limits = {}) const {
     file("run.cfg", config);
     limits.timeout_seconds = 300;
-    const bounded_result r = run_bounded(
-        dir_,
+    const run_result r = run_program(
+        dir_, valgrind_,
         {valgrind_, "--tool=memcheck", "--quiet", "--vgdb=no", "--leak-check=full",
          "--show-leak-kinds=definite,indirect", "--errors-for-leak-kinds=definite,indirect",
          "--error-exitcode=" + std::to_string(k_valgrind_error_status), program_path(), "run.cfg"},
@@ -63,7 +63,7 @@ class MemoryCheck : public FaultRun {
 };
 
 TEST_F(MemoryCheck, PackageWritten) {
-  const bounded_result r = run_checked("fw.bin\npkg\nWords\nwords.txt\nwords.txt\n");
+  const run_result r = run_checked("fw.bin\npkg\nWords\nwords.txt\nwords.txt\n");
   EXPECT_TRUE(r.out.ends_with("Created \"pkg.zip\" OTA DFU package.\n")) << r.out;
   EXPECT_EQ("", r.err);
   EXPECT_EQ(0, r.status);
@@ -74,7 +74,7 @@ TEST_F(MemoryCheck, PackagingFailsHalfWay) {
   file("pkg.zip", "old package");
   run_limits limits;
   limits.file_size_bytes = 4096;
-  const bounded_result r = run_checked("fw.bin\npkg\nWORDS\nwords.txt\n", limits);
+  const run_result r = run_checked("fw.bin\npkg\nWORDS\nwords.txt\n", limits);
   EXPECT_TRUE(
       r.out.ends_with("Deleting existing \"pkg.zip\" file.\n"
                       "mz_zip add zorv app file failed!\n"))
@@ -87,7 +87,7 @@ TEST_F(MemoryCheck, PackagingFailsHalfWay) {
 TEST_F(MemoryCheck, RunsEndedByBadInput) {
   // A word list too large, after one was read: the process ends with that file still open.
   file("large.txt", std::string(256001, 'a'));
-  bounded_result r = run_checked("fw.bin\npkg\nWORDS\nwords.txt\nlarge.txt\n");
+  run_result r = run_checked("fw.bin\npkg\nWORDS\nwords.txt\nlarge.txt\n");
   EXPECT_TRUE(r.out.ends_with(
       "ERROR: Text file \"large.txt\" too large (256001 bytes, limit 256000 bytes).\n"))
       << r.out;
