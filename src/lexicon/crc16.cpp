@@ -62,7 +62,8 @@ constexpr std::size_t k_fold_minimum = 64;
   // Low half: x^128 mod P, for the low 64 bits; high half: x^192 mod P, for the high 64 bits.
   const __m128i fold = _mm_set_epi64x(static_cast<long long>(x_power_mod(192)),
                                       static_cast<long long>(x_power_mod(128)));
-  const __m128i start = _mm_set_epi64x(static_cast<long long>(std::uint64_t{head_crc} << 48), 0);
+  const std::uint64_t start_bits = std::uint64_t{head_crc} << 48;  // the CRC in the top 16 bits
+  const __m128i start = _mm_set_epi64x(static_cast<long long>(start_bits), 0);
   __m128i value = _mm_xor_si128(load_block(bytes + head), start);
   for (std::size_t at = head + 16; at < size; at += 16) {
     value = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(value, fold, 0x00),

@@ -26,7 +26,7 @@ constexpr std::size_t k_history = 8;  // bytes a window shares with the one befo
 constexpr std::size_t k_step = k_window - k_history;
 constexpr std::uint64_t k_own = ~std::uint64_t{0xFF};  // the bytes a window answers for
 constexpr std::uint64_t k_first_own = std::uint64_t{1} << k_history;
-constexpr std::size_t k_block_size = 64 * 1024;
+constexpr std::size_t k_block_size = std::size_t{64} * 1024;
 // Room in front of a block for the history and the bytes no window has taken yet (< a step).
 constexpr std::size_t k_front = k_window;
 
