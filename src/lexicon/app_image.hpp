@@ -11,7 +11,8 @@ inline constexpr std::size_t k_app_buffer_size = 146432;  // the device's applic
 inline constexpr std::size_t k_firmware_head_size = 43008;
 inline constexpr std::size_t k_lexicon_header_size = 24;
 inline constexpr std::size_t k_tables_offset = 43072;
-inline constexpr std::uint32_t k_tables_device_address = 0x22840;  // image offset 43072 on the device
+inline constexpr std::uint32_t k_tables_device_address =
+    0x22840;  // image offset 43072 on the device
 inline constexpr std::uint16_t k_lexicon_magic = 0xAA55;
 inline constexpr std::size_t k_lexicon_name_length = 6;
 

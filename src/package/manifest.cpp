@@ -2,10 +2,15 @@
 
 #include <array>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
-using escaped_name = std::array<char, k_max_escape_length * (k_name_size - 1) + 1>;
+using escaped_name = std::array<char, (k_max_escape_length * (k_name_size - 1)) + 1>;
+
+// Bytes with a short JSON escape, and the letter that follows the backslash for each.
+constexpr std::string_view k_named_escapes = "\"\\\b\f\n\r\t";
+constexpr std::string_view k_escape_letters = "\"\\bfnrt";
 
 // Escapes name as the inside of a JSON string: quote, backslash and control bytes; every other
 // byte passes as it is.
@@ -14,20 +19,10 @@ escaped_name escape_json(const char* name) {
   std::size_t n = 0;
   for (const char* p = name; *p != '\0' && n + k_max_escape_length < out.size(); ++p) {
     const auto byte = static_cast<unsigned char>(*p);
-    const char* named = nullptr;
-    switch (byte) {
-      case '"': named = "\\\""; break;
-      case '\\': named = "\\\\"; break;
-      case '\b': named = "\\b"; break;
-      case '\f': named = "\\f"; break;
-      case '\n': named = "\\n"; break;
-      case '\r': named = "\\r"; break;
-      case '\t': named = "\\t"; break;
-      default: break;
-    }
-    if (named != nullptr) {
-      out[n++] = named[0];
-      out[n++] = named[1];
+    const std::size_t named = k_named_escapes.find(static_cast<char>(byte));
+    if (named != std::string_view::npos) {
+      out[n++] = '\\';
+      out[n++] = k_escape_letters[named];
     } else if (byte < 0x20) {
       n += static_cast<std::size_t>(std::snprintf(&out[n], out.size() - n, "\\u%04x", byte));
     } else {

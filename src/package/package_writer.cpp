@@ -93,8 +93,8 @@ bool is_utf8_beyond_ascii(const char* name) {
 }
 
 // Adds one deflated entry from memory and pushes it to the file; false on any failure.
-bool add_entry(zipFile zip, std::FILE* file, const char* name, const void* data,
-               std::size_t size, zip_fileinfo info) {
+bool add_entry(zipFile zip, std::FILE* file, const char* name, const void* data, std::size_t size,
+               zip_fileinfo info) {
   if (is_unsafe_entry_name(name)) {
     return false;
   }
@@ -102,8 +102,8 @@ bool add_entry(zipFile zip, std::FILE* file, const char* name, const void* data,
   info.external_fa = utf8 ? k_unix_file_attributes : 0;
   if (zipOpenNewFileInZip4_64(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                               k_deflate_level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                              nullptr, 0, utf8 ? k_made_by_unix : 0,
-                              utf8 ? k_utf8_name_flag : 0, 0) != ZIP_OK) {
+                              nullptr, 0, utf8 ? k_made_by_unix : 0, utf8 ? k_utf8_name_flag : 0,
+                              0) != ZIP_OK) {
     return false;
   }
   const bool written = zipWriteInFileInZip(zip, data, static_cast<unsigned>(size)) == ZIP_OK;
@@ -148,7 +148,7 @@ int write_dfu_package(const package_names& names, const app_image& image,
   }
 
   std::FILE* file = nullptr;
-  zlib_filefunc64_def output{open_output, read_output, write_output, tell_output,
+  zlib_filefunc64_def output{open_output, read_output,  write_output, tell_output,
                              seek_output, close_output, error_output, &file};
   const zipFile zip = zipOpen2_64(zip_name, APPEND_STATUS_CREATE, nullptr, &output);
   if (zip == nullptr) {

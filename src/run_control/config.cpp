@@ -64,8 +64,8 @@ void form_name(std::array<char, k_name_size>& name, std::string_view base,
 }  // namespace
 
 package_names derive_names(const config_slots& slots) {
-  const std::string_view package(
-      slots[1].data(), std::min(std::strcspn(slots[1].data(), "."), k_max_slot_text));
+  const std::string_view package(slots[1].data(),
+                                 std::min(std::strcspn(slots[1].data(), "."), k_max_slot_text));
   package_names names;
   form_name(names.package, package, "");
   form_name(names.dat, package, ".dat");

@@ -8,7 +8,7 @@ inline constexpr std::size_t k_slot_count = 11;
 inline constexpr std::size_t k_slot_size = 255;
 inline constexpr std::size_t k_max_slot_text = 253;  // a 254-character line is refused
 inline constexpr std::size_t k_config_read_size = 254;
-inline constexpr int k_max_config_warnings = 16;     // the 16th warning ends the run
+inline constexpr int k_max_config_warnings = 16;  // the 16th warning ends the run
 inline constexpr std::size_t k_first_word_list_slot = 3;
 // The package name is at most one slot's text; each derived name adds a 4-character extension.
 inline constexpr std::size_t k_name_size = k_max_slot_text + 4 + 1;

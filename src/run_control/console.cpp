@@ -6,7 +6,8 @@
 
 namespace {
 
-[[gnu::format(printf, 2, 0)]] void print_line(std::FILE* stream, const char* fmt, std::va_list args) {
+[[gnu::format(printf, 2, 0)]] void print_line(std::FILE* stream, const char* fmt,
+                                              std::va_list args) {
   (void)std::vfprintf(stream, fmt, args);
   (void)std::fputc('\n', stream);
 }

@@ -4,6 +4,7 @@
 // Scripts and tests compare these byte for byte: never reword one, not even
 // the odd ones.
 namespace msg {
+// clang-format off
 inline constexpr char k_banner[] = "zivavod %s";                                          // 1
 inline constexpr char k_usage[] = "ERROR: Wrong number of arguments. Usage \"%s config_file\"";  // 2
 inline constexpr char k_cant_open_config[] = "ERROR: Can't open config file: \"%s\".";    // 3
@@ -48,4 +49,5 @@ inline constexpr char k_add_manifest_failed[] = "mz_zip add manifest failed!";  
 inline constexpr char k_add_app_failed[] = "mz_zip add zorv app file failed!";           // 34
 inline constexpr char k_zip_finalize_failed[] = "mz_zip_writer_finalize_archive failed!";  // closing
 inline constexpr char k_package_created[] = "Created \"%s\" OTA DFU package.";           // 35
+// clang-format on
 }  // namespace msg

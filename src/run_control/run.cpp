@@ -103,8 +103,7 @@ int run(int argc, char** argv) {
   allocate_buffers();
   read_word_lists(slots);
   print_totals(g_word_store);
-  const app_image image =
-      build_app_image(slots[0].data(), slots[2], names.app.data(), g_word_store,
-                      {g_app_buffer, k_app_buffer_size});
+  const app_image image = build_app_image(slots[0].data(), slots[2], names.app.data(), g_word_store,
+                                          {g_app_buffer, k_app_buffer_size});
   return write_dfu_package(names, image, {g_manifest_buffer, k_manifest_buffer_size});
 }

@@ -62,8 +62,7 @@ TEST_F(Cli, WrongArgumentCountNamesTheProgram) {
   r = launch(dir_, {"zv", "a", "b"});
   EXPECT_EQ(1, r.status);
   r = launch(dir_, {});
-  EXPECT_EQ(k_banner + "ERROR: Wrong number of arguments. Usage \"zivavod config_file\"\n",
-            r.out);
+  EXPECT_EQ(k_banner + "ERROR: Wrong number of arguments. Usage \"zivavod config_file\"\n", r.out);
   EXPECT_EQ(1, r.status);
 }
 
@@ -107,8 +106,7 @@ TEST_F(Cli, BuildsThePackageFromConfigToZip) {
                 crc, crc);
   EXPECT_EQ(tail, r.out.substr(r.out.find("43084 (")));
   EXPECT_EQ(read_file(path("fw.bin")).substr(0, 43008), app.substr(0, 43008));
-  EXPECT_EQ(std::string("\x30\x22\x32\x34\x58\x18\xF1\x0A\x22\x30\xFF\xFF", 12),
-            app.substr(43072));
+  EXPECT_EQ(std::string("\x30\x22\x32\x34\x58\x18\xF1\x0A\x22\x30\xFF\xFF", 12), app.substr(43072));
 
   EXPECT_NE(std::string::npos, unzip("-t pkg.zip").find("No errors detected"));
   const std::string listing = shell_output("cd '" + dir_ + "' && zipinfo -1 pkg.zip");
@@ -116,8 +114,7 @@ TEST_F(Cli, BuildsThePackageFromConfigToZip) {
   EXPECT_EQ(3u, [&] {
     const std::string v = shell_output("cd '" + dir_ + "' && zipinfo -v pkg.zip");
     std::size_t n = 0;
-    for (std::size_t at = 0; (at = v.find("deflated\n", at)) != std::string::npos;
-         ++at) {
+    for (std::size_t at = 0; (at = v.find("deflated\n", at)) != std::string::npos; ++at) {
       ++n;
     }
     return n;
@@ -134,24 +131,28 @@ TEST_F(Cli, BuildsThePackageFromConfigToZip) {
 TEST_F(Cli, OldPackageIsAnnouncedAndReplaced) {
   file("pkg.zip", "old package");
   const run_result r = run("fw.bin\npkg\n");
-  EXPECT_NE(std::string::npos,
-            r.out.find("Creating final zip output from temp data.\n"
-                       "Deleting existing \"pkg.zip\" file.\n"
-                       "Created \"pkg.zip\" OTA DFU package.\n"));
+  EXPECT_NE(std::string::npos, r.out.find("Creating final zip output from temp data.\n"
+                                          "Deleting existing \"pkg.zip\" file.\n"
+                                          "Created \"pkg.zip\" OTA DFU package.\n"));
   EXPECT_EQ(0, r.status);
   EXPECT_NE(std::string::npos, unzip("-t pkg.zip").find("No errors detected"));
 }
 
 TEST_F(Cli, NamesBeyondAsciiAndQuotesStayReadable) {
-  EXPECT_EQ(0, run("fw.bin\ngr\xc3\xbc\xc3\x9f" "e\nWORDS\n").status);
-  EXPECT_EQ("gr\xc3\xbc\xc3\x9f" "e.dat\nmanifest.json\ngr\xc3\xbc\xc3\x9f" "e.app\n",
-            shell_output("cd '" + dir_ + "' && LC_ALL=C.UTF-8 zipinfo -1 gr*.zip"));
+  EXPECT_EQ(0, run("fw.bin\ngr\xc3\xbc\xc3\x9f"
+                   "e\nWORDS\n")
+                   .status);
+  EXPECT_EQ(
+      "gr\xc3\xbc\xc3\x9f"
+      "e.dat\nmanifest.json\ngr\xc3\xbc\xc3\x9f"
+      "e.app\n",
+      shell_output("cd '" + dir_ + "' && LC_ALL=C.UTF-8 zipinfo -1 gr*.zip"));
   if (windows_program()) {
     return;  // Windows refuses a double quote in file names
   }
   EXPECT_EQ(0, run("fw.bin\nsay\"hi\nWORDS\n").status);
-  EXPECT_NE(std::string::npos, unzip("-p 'say\"hi.zip' manifest.json")
-                                   .find("\"bin_file\": \"say\\\"hi.app\",\r\n"));
+  EXPECT_NE(std::string::npos,
+            unzip("-p 'say\"hi.zip' manifest.json").find("\"bin_file\": \"say\\\"hi.app\",\r\n"));
 }
 
 TEST_F(Cli, PackagingFailuresLeaveNoArchive) {
@@ -182,12 +183,14 @@ TEST_F(Cli, WordListSizeLimitHoldsForEveryKindOfFile) {
   run_result r = run("fw.bin\npkg\nWORDS\nexact.txt\n");
   EXPECT_EQ(0, r.status);
   r = run("fw.bin\npkg\nWORDS\nover.txt\n");
-  EXPECT_NE(std::string::npos,
-            r.out.find("ERROR: Text file \"over.txt\" too large (256001 bytes, limit 256000 bytes).\n"));
+  EXPECT_NE(
+      std::string::npos,
+      r.out.find("ERROR: Text file \"over.txt\" too large (256001 bytes, limit 256000 bytes).\n"));
   EXPECT_EQ(1, r.status);
   r = run("fw.bin\npkg\nWORDS\n/dev/zero\n");
-  EXPECT_NE(std::string::npos,
-            r.out.find("ERROR: Text file \"/dev/zero\" too large (256001 bytes, limit 256000 bytes).\n"));
+  EXPECT_NE(
+      std::string::npos,
+      r.out.find("ERROR: Text file \"/dev/zero\" too large (256001 bytes, limit 256000 bytes).\n"));
   EXPECT_EQ(1, r.status);
 }
 
@@ -208,9 +211,8 @@ TEST_F(Cli, TooManyWordsFailTheSizeCheck) {
   }
   file("words.txt", words);
   const run_result r = run("fw.bin\npkg\nWORDS\nwords.txt\n");
-  EXPECT_NE(std::string::npos,
-            r.out.find("ERROR: The generated file is too large to fit in ZORV.\n"
-                       "Max file size is 146432 bytes.\n"));
+  EXPECT_NE(std::string::npos, r.out.find("ERROR: The generated file is too large to fit in ZORV.\n"
+                                          "Max file size is 146432 bytes.\n"));
   EXPECT_EQ(1, r.status);
 }
 

@@ -152,8 +152,8 @@ TEST_F(BadInput, WordListsOfBytesThatAreNotText) {
   file("utf16be.txt", utf16("lamp bird\ngarden\n", true));
   file("empty.txt", "");
   const run_result r = run(k_config_head +
-                               "garbage.bin\nzero.txt\nsub.txt\nutf16le.txt\nutf16be.txt\n"
-                               "empty.txt\n");
+                           "garbage.bin\nzero.txt\nsub.txt\nutf16le.txt\nutf16be.txt\n"
+                           "empty.txt\n");
   EXPECT_EQ(k_banner + k_processing + processed("garbage.bin", 0) + processed("zero.txt", 2) +
                 processed("sub.txt", 3) + processed("utf16le.txt", 0) +
                 processed("utf16be.txt", 0) + processed("empty.txt", 0) +

@@ -67,14 +67,13 @@ TEST_P(MakeLexiconName, UpperCasesPadsAndWarnsOnChange) {
             out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MakeLexiconName,
-    testing::Values(lexicon_case{"WORDS", "WORDS ", "WORDS ", false},
-                    lexicon_case{"abc", "ABC   ", "abc   ", true},
-                    lexicon_case{"ABC", "ABC   ", "ABC   ", false},
-                    lexicon_case{"ABCDEFGH", "ABCDEF", "ABCDEFGH", false},
-                    lexicon_case{"", "      ", "      ", false},
-                    lexicon_case{"A-B\xe9Z9x", "A B Z9", "A-B\xe9Z9x", true}));
+INSTANTIATE_TEST_SUITE_P(Cases, MakeLexiconName,
+                         testing::Values(lexicon_case{"WORDS", "WORDS ", "WORDS ", false},
+                                         lexicon_case{"abc", "ABC   ", "abc   ", true},
+                                         lexicon_case{"ABC", "ABC   ", "ABC   ", false},
+                                         lexicon_case{"ABCDEFGH", "ABCDEF", "ABCDEFGH", false},
+                                         lexicon_case{"", "      ", "      ", false},
+                                         lexicon_case{"A-B\xe9Z9x", "A B Z9", "A-B\xe9Z9x", true}));
 
 class BuildAppImage : public WordStoreTest {
  protected:
@@ -113,11 +112,12 @@ class BuildAppImage : public WordStoreTest {
 TEST_F(BuildAppImage, EmptyLexiconIsHeaderAndZeroGapOnly) {
   const app_image image = build();
   ASSERT_EQ(43072u, image.bytes.size());
-  EXPECT_EQ(bytes(image.bytes.begin() + 43008, image.bytes.end()),
-            (bytes{0x55, 0xAA, 'W', 'O', 'R', 'D', 'S', ' ', 0x40, 0x28, 0x02, 0x00, 0, 0, 0, 0,
-                   0x40, 0x28, 0x02, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                   0, 0, 0, 0}));
+  EXPECT_EQ(
+      bytes(image.bytes.begin() + 43008, image.bytes.end()),
+      (bytes{0x55, 0xAA, 'W',  'O',  'R', 'D', 'S', ' ', 0x40, 0x28, 0x02, 0x00, 0, 0, 0, 0,
+             0x40, 0x28, 0x02, 0x00, 0,   0,   0,   0,   0,    0,    0,    0,    0, 0, 0, 0,
+             0,    0,    0,    0,    0,   0,   0,   0,   0,    0,    0,    0,    0, 0, 0, 0,
+             0,    0,    0,    0,    0,   0,   0,   0,   0,    0,    0,    0,    0, 0, 0, 0}));
   EXPECT_EQ(read_file(bin_).substr(0, 43008),
             std::string(reinterpret_cast<const char*>(image.bytes.data()), 43008));
   EXPECT_EQ(crc16_ccitt(image.bytes), image.firmware_crc16);
@@ -137,8 +137,8 @@ TEST_F(BuildAppImage, TablesFollowHeaderAndFillToFourBytes) {
   const app_image image = build();
   ASSERT_EQ(43084u, image.bytes.size());  // 43072 + 4 + 6 = 43082, filled to 43084
   EXPECT_EQ(bytes(image.bytes.begin() + 43008, image.bytes.begin() + 43032),
-            (bytes{0x55, 0xAA, 'W', 'O', 'R', 'D', 'S', ' ', 0x44, 0x28, 0x02, 0x00, 2, 0, 0, 0,
-                   0x40, 0x28, 0x02, 0x00, 1, 0, 0, 0}));
+            (bytes{0x55, 0xAA, 'W', 'O', 'R',  'D',  'S',  ' ',  0x44, 0x28, 0x02, 0x00,
+                   2,    0,    0,   0,   0x40, 0x28, 0x02, 0x00, 1,    0,    0,    0}));
   EXPECT_EQ(bytes(image.bytes.begin() + 43072, image.bytes.end()),
             (bytes{0x30, 0x22, 0x32, 0x34, 0x58, 0x18, 0xF0, 0x0A, 0x22, 0x30, 0xFF, 0xFF}));
 }
@@ -169,7 +169,8 @@ TEST_F(BuildAppImageDeathTest, MissingShortOrFolderBinFileEndsTheRun) {
   write_file(bin_, std::string(43008, 'x'));
   EXPECT_EQ(43072u, build().bytes.size());
   write_file(bin_, std::string(43007, 'x'));
-  EXPECT_EXIT(build_uncaptured(), testing::ExitedWithCode(1), "^ERROR: Input bin file was too short.\n$");
+  EXPECT_EXIT(build_uncaptured(), testing::ExitedWithCode(1),
+              "^ERROR: Input bin file was too short.\n$");
   bin_ = dir_ + "/missing.bin";
   EXPECT_EXIT(build_uncaptured(), testing::ExitedWithCode(1),
               "^ERROR, Can't open ZORV-OLED input bin file: \".*/missing.bin\".\n$");

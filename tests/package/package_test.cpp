@@ -41,7 +41,8 @@ TEST(WriteManifest, ExactTextWithCrLfBetweenLines) {
   EXPECT_EQ(477u, manifest("abc.app", "abc.dat", 10673).size());
   EXPECT_EQ(473u, manifest("abc.app", "abc.dat", 0).size());
   const std::string longest(k_name_size - 1, 'n');
-  EXPECT_EQ(458u + 2 * longest.size() + 5, manifest(longest.c_str(), longest.c_str(), 65535).size());
+  EXPECT_EQ(458u + 2 * longest.size() + 5,
+            manifest(longest.c_str(), longest.c_str(), 65535).size());
 }
 
 TEST(WriteManifest, NamesAreEscapedAsJsonStrings) {
