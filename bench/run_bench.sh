@@ -56,13 +56,13 @@ for name in typical $full_cases; do
   (cd "$dir" && "$build/zivavod" bench.cfg >/dev/null)
   mkdir -p "$dir/floor"
   unzip -o -q "$dir/bench.zip" -d "$dir/floor"
-  runs=()
+  timed=()
   for i in "${!names[@]}"; do
-    [ "$i" = 0 ] || runs+=(--)
+    [ "$i" = 0 ] || timed+=(--)
     # shellcheck disable=SC2206  # each command is words without blanks inside
-    runs+=("$dir" ${commands[$i]})
+    timed+=("$dir" ${commands[$i]})
   done
-  mapfile -t timing < <("$build/bench/run_timed" "$warmup" "$runs" "${runs[@]}")
+  mapfile -t timing < <("$build/bench/run_timed" "$warmup" "$runs" "${timed[@]}")
   declare -A ms=() cpu=() rss=() ir=()
   for i in "${!names[@]}"; do
     program=${names[$i]}
