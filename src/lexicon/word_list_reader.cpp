@@ -49,43 +49,40 @@ struct scan_state {
   std::int32_t words = 0;             // records stored
 };
 
+// One record buffer's write side: where the next record goes, where the buffer ends, and how
+// many of the records written are dirty.
+struct record_table {
+  std::uint8_t* data = nullptr;
+  std::size_t pos = 0;
+  std::size_t end = 0;
+  std::int32_t dirty = 0;
+};
+
 // The word store's write side, in locals while a block is scanned so that it stays in
 // registers: the record bytes written could otherwise alias any of it in memory.
 struct record_sink {
-  std::uint8_t* six = nullptr;   // slw_buff
-  std::uint8_t* four = nullptr;  // flw_buff
-  std::size_t six_pos = 0;
-  std::size_t four_pos = 0;
-  std::size_t six_end = 0;
-  std::size_t four_end = 0;
-  std::int32_t dirty_six = 0;
-  std::int32_t dirty_four = 0;
+  record_table six;   // slw_buff
+  record_table four;  // flw_buff
 };
 
 // The sink over the store's buffers, at its write positions.
 record_sink open_sink(const word_store& store) {
-  record_sink sink;
-  sink.six = store.slw_buff.data();
-  sink.four = store.flw_buff.data();
-  sink.six_pos = store.slw_pos;
-  sink.four_pos = store.flw_pos;
-  sink.six_end = store.slw_buff.size();
-  sink.four_end = store.flw_buff.size();
-  return sink;
+  return {{store.slw_buff.data(), store.slw_pos, store.slw_buff.size(), 0},
+          {store.flw_buff.data(), store.flw_pos, store.flw_buff.size(), 0}};
 }
 
 // Moves what the sink stored into the store's positions and counters; returns the records.
 std::int32_t close_sink(const record_sink& sink, word_store& store) {
   const auto six =
-      static_cast<std::int32_t>((sink.six_pos - store.slw_pos) / k_six_letter_record_size);
+      static_cast<std::int32_t>((sink.six.pos - store.slw_pos) / k_six_letter_record_size);
   const auto four =
-      static_cast<std::int32_t>((sink.four_pos - store.flw_pos) / k_four_letter_record_size);
-  store.slw_pos = sink.six_pos;
-  store.flw_pos = sink.four_pos;
-  store.dirty_six_letter_words += sink.dirty_six;
-  store.regular_six_letter_words += six - sink.dirty_six;
-  store.dirty_four_letter_words += sink.dirty_four;
-  store.regular_four_letter_words += four - sink.dirty_four;
+      static_cast<std::int32_t>((sink.four.pos - store.flw_pos) / k_four_letter_record_size);
+  store.slw_pos = sink.six.pos;
+  store.flw_pos = sink.four.pos;
+  store.dirty_six_letter_words += sink.six.dirty;
+  store.regular_six_letter_words += six - sink.six.dirty;
+  store.dirty_four_letter_words += sink.four.dirty;
+  store.regular_four_letter_words += four - sink.four.dirty;
   return six + four;
 }
 
@@ -113,39 +110,35 @@ std::uint64_t upper_case_bytes(std::uint64_t bytes) {
 // (byte - 1). A token byte is never zero, so no byte borrows from the one above it.
 std::uint64_t letter_codes(std::uint64_t bytes) { return bytes - k_ones; }
 
-// Appends the record of the four-letter word at word, unless its buffer is full.
-template <typename machine>
-void store_four(record_sink& sink, const std::uint8_t* word) {
-  if (sink.four_pos + k_four_letter_record_size >= sink.four_end) {
-    return;  // full: refused silently; the image size check reports the overflow
-  }
-  const std::uint64_t bytes = load_big_endian(word) >> 32;
-  const bool dirty = upper_case_bytes(bytes) != 0;
-  const std::uint32_t record = (machine::pack_four(letter_codes(bytes)) << 4) | (dirty ? 1u : 0u);
-  std::uint8_t* const out = sink.four + sink.four_pos;
-  out[0] = static_cast<std::uint8_t>(record >> 16);
-  out[1] = static_cast<std::uint8_t>(record >> 8);
-  out[2] = static_cast<std::uint8_t>(record);
-  sink.four_pos += k_four_letter_record_size;
-  sink.dirty_four += dirty ? 1 : 0;
-}
-
-// Appends the record of the six-letter word at word, unless its buffer is full.
-template <typename machine>
-void store_six(record_sink& sink, const std::uint8_t* word) {
-  if (sink.six_pos + k_six_letter_record_size >= sink.six_end) {
+// Appends the low size bytes of record, most significant first, with the dirty flag in bit 0,
+// unless the table is full: a record is stored only while a byte of its buffer stays free behind
+// it. A refused word is dropped silently; the image size check reports the overflow.
+void append_record(record_table& table, std::uint32_t record, bool dirty, std::size_t size) {
+  if (table.pos + size >= table.end) {
     return;
   }
+  record |= dirty ? 1u : 0u;
+  for (std::size_t i = 0; i < size; ++i) {
+    table.data[table.pos + i] = static_cast<std::uint8_t>(record >> (8 * (size - 1 - i)));
+  }
+  table.pos += size;
+  table.dirty += dirty ? 1 : 0;
+}
+
+// Appends the record of the four-letter word at word: four letter codes, then four low bits.
+template <typename machine>
+void store_four(record_sink& sink, const std::uint8_t* word) {
+  const std::uint64_t bytes = load_big_endian(word) >> 32;
+  append_record(sink.four, machine::pack_four(letter_codes(bytes)) << 4,
+                upper_case_bytes(bytes) != 0, k_four_letter_record_size);
+}
+
+// Appends the record of the six-letter word at word: six letter codes, then two low bits.
+template <typename machine>
+void store_six(record_sink& sink, const std::uint8_t* word) {
   const std::uint64_t bytes = load_big_endian(word) >> 16;
-  const bool dirty = upper_case_bytes(bytes) != 0;
-  const std::uint32_t record = (machine::pack_six(letter_codes(bytes)) << 2) | (dirty ? 1u : 0u);
-  std::uint8_t* const out = sink.six + sink.six_pos;
-  out[0] = static_cast<std::uint8_t>(record >> 24);
-  out[1] = static_cast<std::uint8_t>(record >> 16);
-  out[2] = static_cast<std::uint8_t>(record >> 8);
-  out[3] = static_cast<std::uint8_t>(record);
-  sink.six_pos += k_six_letter_record_size;
-  sink.dirty_six += dirty ? 1 : 0;
+  append_record(sink.six, machine::pack_six(letter_codes(bytes)) << 2, upper_case_bytes(bytes) != 0,
+                k_six_letter_record_size);
 }
 
 // Counts the window's line ends, finds its cut text and stores the 4- and 6-byte tokens that end
