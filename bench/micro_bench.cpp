@@ -49,7 +49,7 @@ void word_list_phase(benchmark::State& state, const std::vector<std::string>& pa
       (void)std::fseek(file, 0, SEEK_END);
       (void)std::ftell(file);
       std::rewind(file);
-      const word_list_result result = read_word_list(file);
+      const word_list_result result = read_word_list(file, g_word_store);
       benchmark::DoNotOptimize(result.words);
       bytes += result.bytes_read;
       (void)std::fclose(file);
@@ -71,7 +71,7 @@ void read_word_list_memory(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
     reset_store();
     std::FILE* const stream = fmemopen(text.data(), text.size(), "r");
-    const word_list_result result = read_word_list(stream);
+    const word_list_result result = read_word_list(stream, g_word_store);
     benchmark::DoNotOptimize(result.words);
     (void)std::fclose(stream);
   }

@@ -21,7 +21,7 @@ if(ZIVAVOD_BUILD_TESTS)
   endif()
   add_test(NAME docs_quote_every_message
     COMMAND ${CMAKE_COMMAND}
-      -DMESSAGES=${PROJECT_SOURCE_DIR}/src/run_control/messages.hpp
+      -DMESSAGES=${PROJECT_SOURCE_DIR}/src/base/messages.hpp
       "-DDOCUMENTS=${PROJECT_SOURCE_DIR}/doc/zivavod.1$<SEMICOLON>${PROJECT_SOURCE_DIR}/README.md"
       -P ${PROJECT_SOURCE_DIR}/doc/check_messages.cmake)
   set_tests_properties(docs_quote_every_message PROPERTIES LABELS doc)

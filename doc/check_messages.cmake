@@ -1,6 +1,6 @@
-# Fails when a console line of src/run_control/messages.hpp is missing, word for word, from one of
+# Fails when a console line of src/base/messages.hpp is missing, word for word, from one of
 # the documents. Usage:
-#   cmake -DMESSAGES=src/run_control/messages.hpp -DDOCUMENTS="doc/zivavod.1;README.md" -P this
+#   cmake -DMESSAGES=src/base/messages.hpp -DDOCUMENTS="doc/zivavod.1;README.md" -P this
 # Roff escapes that only change the look (fonts, digit-width and unbreakable spaces, continued
 # input lines) are taken out of a man page before the comparison.
 cmake_minimum_required(VERSION 3.25)

@@ -1,4 +1,4 @@
-// Console for the fuzz targets, in place of run_control/console.cpp. Every line is still
+// Console for the fuzz targets, in place of base/console.cpp. Every line is still
 // formatted, so a format and its arguments are checked on each call, but it is printed only when
 // ZIVAVOD_FUZZ_VERBOSE is set (to follow one input), and a failure throws run_ended instead of
 // ending the process.
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "run_control/console.hpp"
+#include "base/console.hpp"
 
 namespace {
 

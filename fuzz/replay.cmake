@@ -5,7 +5,7 @@ set(fuzz_dir ${PROJECT_SOURCE_DIR}/fuzz)
 
 # The product code with the fuzz console, which throws where the real one ends the process.
 get_target_property(replay_core_sources zivavod_core SOURCES)
-list(FILTER replay_core_sources EXCLUDE REGEX "run_control/console\\.cpp$")
+list(FILTER replay_core_sources EXCLUDE REGEX "base/console\\.cpp$")
 list(TRANSFORM replay_core_sources PREPEND "${PROJECT_SOURCE_DIR}/")
 add_library(zivavod_replay_core STATIC ${replay_core_sources} ${fuzz_dir}/fuzz_console.cpp)
 target_include_directories(zivavod_replay_core PUBLIC ${PROJECT_SOURCE_DIR}/src ${fuzz_dir})

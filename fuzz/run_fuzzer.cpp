@@ -129,7 +129,7 @@ void make_fixtures() {
   write_fixture("short.bin", firmware(k_firmware_head_size - 1));
   write_fixture("a.txt", "// nature\nlamp bird garden\r\nLamp, Garden. e-mail\rwolf\n");
   write_fixture("b.txt", std::string("tree,,,moss\0hidden\nforest river\n", 31));
-  write_fixture("big.txt", std::string(k_word_buffer_size + 1, 'a'));
+  write_fixture("big.txt", std::string(k_word_list_byte_limit + 1, 'a'));
   std::string too_many;
   for (int i = 0; i < 25841; ++i) {
     too_many += "garden\n";

@@ -161,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static char empty[1] = {0};
   std::FILE* const stream = fmemopen(text.empty() ? empty : text.data(), text.size(), "r");
   check(stream != nullptr, "fmemopen failed");
-  const word_list_result got = read_word_list(stream, byte_limit);
+  const word_list_result got = read_word_list(stream, g_word_store, byte_limit);
   (void)std::fclose(stream);
 
   // The reader takes the stream up to one byte past the limit, and that byte counts too.

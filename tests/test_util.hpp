@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run_control/platform.hpp"
+#include "base/platform.hpp"
 
 using bytes = std::vector<std::uint8_t>;
 

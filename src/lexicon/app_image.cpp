@@ -5,10 +5,10 @@
 #include <cstring>
 #include <memory>
 
+#include "base/console.hpp"
+#include "base/messages.hpp"
+#include "base/platform.hpp"
 #include "lexicon/crc16.hpp"
-#include "run_control/console.hpp"
-#include "run_control/messages.hpp"
-#include "run_control/platform.hpp"
 
 namespace {
 

@@ -16,8 +16,8 @@
 // window are the last 8 of the window before, so looking back up to 7 bytes is a plain shift,
 // and no line or token notices where a window or a block ends. Only two small steps depend on
 // the machine: turning bytes into masks (a vector unit does a window in a few instructions, the
-// portable loop goes byte by byte) and gathering a word's letter codes. Memory stays one fixed
-// block however long the lines are.
+// portable code eight bytes at a time in a 64-bit integer) and gathering a word's letter codes.
+// Memory stays one fixed block however long the lines are.
 
 namespace {
 
@@ -390,7 +390,7 @@ scan_fn pick_scan() {
 
 }  // namespace
 
-word_list_result read_word_list(std::FILE* stream, std::int64_t byte_limit) {
+word_list_result read_word_list(std::FILE* stream, word_store& store, std::int64_t byte_limit) {
   word_list_result result;
   if (stream == nullptr) {
     return result;
@@ -415,7 +415,7 @@ word_list_result read_word_list(std::FILE* stream, std::int64_t byte_limit) {
     }
     std::uint8_t* const text = block - pending;
     const std::size_t size = pending + got;
-    const std::size_t taken = scan(state, text, size, g_word_store);
+    const std::size_t taken = scan(state, text, size, store);
     pending = size - taken;
     // The next window needs its history and the untaken bytes right before the block.
     std::memmove(block - pending - k_history, text + taken - k_history, pending + k_history);
@@ -424,10 +424,10 @@ word_list_result read_word_list(std::FILE* stream, std::int64_t byte_limit) {
       break;
     }
   }
-  scan_end<portable_machine>(state, block - pending, pending, g_word_store);
+  scan_end<portable_machine>(state, block - pending, pending, store);
   // The last line needs no line end.
   const bool open_line = last_byte != '\n' && last_byte != '\r';
-  g_word_store.lines_processed += static_cast<std::int32_t>(state.lines + (open_line ? 1 : 0));
+  store.lines_processed += static_cast<std::int32_t>(state.lines + (open_line ? 1 : 0));
   result.words = state.words;
   return result;
 }

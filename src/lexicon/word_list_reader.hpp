@@ -13,6 +13,7 @@ struct word_list_result {
 };
 
 // Reads stream to its end, or until one byte past byte_limit, and appends a record per 4- and
-// 6-letter token to g_word_store. Lines end at LF, CR LF or a lone CR; a line starting "//" is a
+// 6-letter token to store. Lines end at LF, CR LF or a lone CR; a line starting "//" is a
 // comment; tokens split at space, comma and full stop. Prints nothing, never ends the run.
-word_list_result read_word_list(std::FILE* stream, std::int64_t byte_limit = k_word_buffer_size);
+word_list_result read_word_list(std::FILE* stream, word_store& store,
+                                std::int64_t byte_limit = k_word_list_byte_limit);

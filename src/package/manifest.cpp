@@ -59,5 +59,6 @@ int write_manifest(std::span<char> buffer, const char* bin_file, const char* dat
                                    "}",
                                    bin.data(), dat.data(), 4294967295UL, 65535UL, 65535UL,
                                    firmware_crc16, 65534UL);
-  return length;
+  // A text cut short by a small buffer must never pass for a manifest.
+  return length >= 0 && static_cast<std::size_t>(length) < buffer.size() ? length : -1;
 }

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/console.hpp"
+#include "base/messages.hpp"
+#include "base/platform.hpp"
 #include "package/init_packet.hpp"
 #include "package/manifest.hpp"
-#include "run_control/console.hpp"
-#include "run_control/messages.hpp"
-#include "run_control/platform.hpp"
 
 namespace {
 
@@ -163,8 +163,8 @@ int write_dfu_package(const package_names& names, const app_image& image,
   }
   const int manifest_length =
       write_manifest(manifest_buffer, names.app.data(), names.dat.data(), image.firmware_crc16);
-  if (!add_entry(zip, file, "manifest.json", manifest_buffer.data(),
-                 static_cast<std::size_t>(manifest_length), info)) {
+  if (manifest_length < 0 || !add_entry(zip, file, "manifest.json", manifest_buffer.data(),
+                                        static_cast<std::size_t>(manifest_length), info)) {
     return abandon(zip, zip_name, msg::k_add_manifest_failed);
   }
   if (!add_entry(zip, file, names.app.data(), image.bytes.data(), image.bytes.size(), info)) {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "base/names.hpp"
 #include "lexicon/app_image.hpp"
-#include "run_control/config.hpp"
 
 // Replaces the package at names.zip with a zip of three deflated entries: the init packet as
 // names.dat, "manifest.json" (written into manifest_buffer) and the image as names.app. Prints

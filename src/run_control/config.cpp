@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "run_control/console.hpp"
-#include "run_control/messages.hpp"
-#include "run_control/platform.hpp"
+#include "base/console.hpp"
+#include "base/messages.hpp"
+#include "base/platform.hpp"
 
 config_result read_config_lines(std::FILE* stream) {
   config_result result;
@@ -54,8 +54,7 @@ config_slots read_config_file(const char* path) {
 namespace {
 
 // base is at most one slot's text, so base and extension always fit the name.
-void form_name(std::array<char, k_name_size>& name, std::string_view base,
-               std::string_view extension) {
+void form_name(file_name& name, std::string_view base, std::string_view extension) {
   base.copy(name.data(), base.size());
   extension.copy(name.data() + base.size(), extension.size());
   name[base.size() + extension.size()] = '\0';

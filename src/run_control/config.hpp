@@ -4,14 +4,13 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "base/names.hpp"
+
 inline constexpr std::size_t k_slot_count = 11;
 inline constexpr std::size_t k_slot_size = 255;
-inline constexpr std::size_t k_max_slot_text = 253;  // a 254-character line is refused
 inline constexpr std::size_t k_config_read_size = 254;
 inline constexpr int k_max_config_warnings = 16;  // the 16th warning ends the run
 inline constexpr std::size_t k_first_word_list_slot = 3;
-// The package name is at most one slot's text; each derived name adds a 4-character extension.
-inline constexpr std::size_t k_name_size = k_max_slot_text + 4 + 1;
 
 using config_slot = std::array<char, k_slot_size>;
 using config_slots = std::array<config_slot, k_slot_count>;
@@ -22,14 +21,6 @@ struct config_result {
   std::array<int, k_max_config_warnings> discarded_lines{};  // line numbers, in order
   int warnings = 0;
   bool read_failed = false;
-};
-
-// The package name and the three names formed from it.
-struct package_names {
-  std::array<char, k_name_size> package{};
-  std::array<char, k_name_size> dat{};
-  std::array<char, k_name_size> zip{};
-  std::array<char, k_name_size> app{};
 };
 
 // Reads configuration lines from stream into slots until its end, a read error or the 16th

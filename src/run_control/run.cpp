@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "base/console.hpp"
+#include "base/messages.hpp"
+#include "base/platform.hpp"
 #include "lexicon/app_image.hpp"
 #include "lexicon/word_list_reader.hpp"
 #include "lexicon/word_store.hpp"
 #include "package/manifest.hpp"
 #include "package/package_writer.hpp"
-#include "run_control/console.hpp"
-#include "run_control/messages.hpp"
-#include "run_control/platform.hpp"
 
 #ifndef ZIVAVOD_VERSION
 #define ZIVAVOD_VERSION "0.0.0"
@@ -65,7 +65,7 @@ void print_totals(const word_store& store) {
 }  // namespace
 
 void read_word_lists(const config_slots& slots) {
-  constexpr auto k_limit = static_cast<std::int64_t>(k_word_buffer_size);
+  constexpr std::int64_t k_limit = k_word_list_byte_limit;
   for (std::size_t i = k_first_word_list_slot; i < k_slot_count; ++i) {
     const char* const path = slots[i].data();
     if (path[0] == '\0') {
@@ -83,7 +83,7 @@ void read_word_lists(const config_slots& slots) {
       }
     }
     std::rewind(file.get());
-    const word_list_result result = read_word_list(file.get(), k_limit);
+    const word_list_result result = read_word_list(file.get(), g_word_store, k_limit);
     if (result.bytes_read > k_limit) {
       fail(msg::k_word_list_too_large, path, static_cast<long>(result.bytes_read),
            static_cast<int>(k_limit));

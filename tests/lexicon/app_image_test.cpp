@@ -133,7 +133,7 @@ TEST_F(BuildAppImage, EmptyLexiconIsHeaderAndZeroGapOnly) {
 }
 
 TEST_F(BuildAppImage, TablesFollowHeaderAndFillToFourBytes) {
-  read_word_list(text_stream("garden lamp bird").get());
+  read_word_list(text_stream("garden lamp bird").get(), g_word_store);
   const app_image image = build();
   ASSERT_EQ(43084u, image.bytes.size());  // 43072 + 4 + 6 = 43082, filled to 43084
   EXPECT_EQ(bytes(image.bytes.begin() + 43008, image.bytes.begin() + 43032),

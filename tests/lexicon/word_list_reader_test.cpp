@@ -10,7 +10,7 @@ namespace {
 
 class ReadWordListTest : public WordStoreTest {
  protected:
-  static int read(std::string_view text) { return read_word_list(text_stream(text).get()).words; }
+  static int read(std::string_view text) { return read_word_list(text_stream(text).get(), g_word_store).words; }
 };
 
 TEST_F(ReadWordListTest, PacksRecordsAndCountsByKindAcrossLines) {
@@ -102,10 +102,10 @@ TEST_F(ReadWordListTest, FullBufferRefusesSilentlyPerLength) {
 }
 
 TEST_F(ReadWordListTest, StopsOneBytePastItsLimit) {
-  const word_list_result result = read_word_list(text_stream(std::string(500, 'a')).get(), 100);
+  const word_list_result result = read_word_list(text_stream(std::string(500, 'a')).get(), g_word_store, 100);
   EXPECT_EQ(101, result.bytes_read);
   EXPECT_FALSE(result.read_failed);
-  EXPECT_EQ(0, read_word_list(nullptr).words);
+  EXPECT_EQ(0, read_word_list(nullptr, g_word_store).words);
 }
 
 TEST_F(ReadWordListTest, SameResultWhereverTextFallsInTheReadBuffer) {

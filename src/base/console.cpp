@@ -1,4 +1,4 @@
-#include "run_control/console.hpp"
+#include "base/console.hpp"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "run_control/platform.hpp"
+#include "base/platform.hpp"
 
 #include <sys/stat.h>
 
