@@ -139,8 +139,9 @@ std::vector<std::string> lines_of(const std::string& text) {
 std::string expected(const case_data& c, const std::string& name) {
   const auto found = c.sections.find(name);
   std::string text = found == c.sections.end() ? "" : found->second;
-  for (const auto& [key, value] : {std::pair<std::string, std::string>{"@VERSION@", ZIVAVOD_VERSION},
-                                   {"@PROGRAM@", program_path()}}) {
+  for (const auto& [key, value] :
+       {std::pair<std::string, std::string>{"@VERSION@", ZIVAVOD_VERSION},
+        {"@PROGRAM@", program_path()}}) {
     for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
       text.replace(at, key.size(), value);
     }
