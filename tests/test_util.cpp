@@ -17,15 +17,6 @@
 #include <sstream>
 #include <stdexcept>
 
-unique_file text_stream(std::string_view text) {
-  unique_file file{std::tmpfile()};
-  if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) {
-    throw std::runtime_error("cannot make a temporary stream");
-  }
-  std::rewind(file.get());
-  return file;
-}
-
 std::string make_temp_dir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "zivavod-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) {
@@ -51,11 +42,6 @@ void write_file(const std::string& path, std::string_view content) {
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
-bool file_exists(const std::string& path) {
-  std::error_code ignored;
-  return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
-}
-
 std::string shell_output(const std::string& command) {
   std::string text;
   if (std::FILE* pipe = popen(command.c_str(), "r")) {
@@ -66,11 +52,6 @@ std::string shell_output(const std::string& command) {
     (void)pclose(pipe);
   }
   return text;
-}
-
-void stdout_to_stderr() {
-  (void)std::fflush(stdout);
-  dup2(2, 1);
 }
 
 namespace {

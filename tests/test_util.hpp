@@ -6,12 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "base/platform.hpp"
 
 using bytes = std::vector<std::uint8_t>;
-
-// A readable stream holding exactly text (zero bytes included), positioned at its start.
-unique_file text_stream(std::string_view text);
 
 // A fresh folder under the system's temporary folder; removed by the caller's fixture.
 std::string make_temp_dir();
@@ -19,7 +15,6 @@ void remove_tree(const std::string& path);
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, std::string_view content);
-bool file_exists(const std::string& path);
 
 // How one run of a program is fenced in.
 struct run_limits {
@@ -53,5 +48,3 @@ std::vector<std::string> list_dir(const std::string& dir);
 // Runs a shell command and returns its standard output.
 std::string shell_output(const std::string& command);
 
-// Points stdout at stderr, so death-test matchers (which see stderr only) see the printed lines.
-void stdout_to_stderr();
