@@ -15,8 +15,9 @@ namespace {
 
 // Tokens of 0 to 8 bytes between runs of separators, so that 4- and 6-byte words are common.
 std::string random_text(std::mt19937& random, std::size_t size) {
-  static constexpr std::string_view k_letters = "abmzAMZ-\xc3\x1a\t";
-  static constexpr std::string_view k_separators = " ,.\n\r\r\n\0//";
+  using namespace std::string_view_literals;  // the separators hold a zero byte
+  static constexpr std::string_view k_letters = "abmzAMZ-\xc3\x1a\t"sv;
+  static constexpr std::string_view k_separators = " ,.\n\r\r\n\0//"sv;
   std::string text;
   while (text.size() < size) {
     for (std::uint32_t n = random() % 9; n > 0; --n) {
