@@ -24,6 +24,7 @@ void check(bool condition, const char* what) {
 struct expected_config {
   std::vector<std::string> slots = std::vector<std::string>(k_slot_count);
   std::vector<int> discarded;
+  bool utf16 = false;
 };
 
 // Reads of at most 254 bytes, each ending after its first LF; a read's text ends at its first
@@ -31,6 +32,14 @@ struct expected_config {
 // and the 16th discarded line ends the reading.
 expected_config restate(std::string_view input) {
   expected_config expected;
+  // A UTF-16 byte order mark refuses the file; a UTF-8 one is not part of the first line.
+  expected.utf16 = input.starts_with("\xFF\xFE") || input.starts_with("\xFE\xFF");
+  if (expected.utf16) {
+    return expected;
+  }
+  if (input.starts_with("\xEF\xBB\xBF")) {
+    input.remove_prefix(3);
+  }
   int line_number = 0;
   std::size_t at = 0;
   while (at < input.size() && expected.discarded.size() < k_max_config_warnings) {
@@ -71,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const expected_config expected = restate({reinterpret_cast<const char*>(data), size});
   check(!result.read_failed, "a memory stream reported a read error");
+  check(result.utf16 == expected.utf16, "UTF-16 byte order mark not told apart");
   check(result.warnings == static_cast<int>(expected.discarded.size()), "warning count differs");
   for (std::size_t i = 0; i < expected.discarded.size(); ++i) {
     check(result.discarded_lines[i] == expected.discarded[i], "discarded line number differs");

@@ -167,11 +167,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The reader takes the stream up to one byte past the limit, and that byte counts too.
   const auto readable = static_cast<std::size_t>(
       std::min<std::int64_t>(static_cast<std::int64_t>(text.size()), byte_limit + 1));
+  // A UTF-8 byte order mark is skipped; a UTF-16 one refuses the text.
+  std::string_view read = std::string_view(text).substr(0, readable);
+  const bool utf16 = read.starts_with("\xFF\xFE") || read.starts_with("\xFE\xFF");
+  check(got.utf16 == utf16, "UTF-16 byte order mark not told apart");
+  if (read.starts_with("\xEF\xBB\xBF")) {
+    read.remove_prefix(3);
+  }
   restatement expected(six_capacity, four_capacity);
-  expected.read(std::string_view(text).substr(0, readable));
+  expected.read(utf16 ? std::string_view() : read);
   const expected_words& want = expected.result;
 
-  check(got.bytes_read == static_cast<std::int64_t>(readable), "bytes read differ");
+  check(utf16 || got.bytes_read == static_cast<std::int64_t>(readable), "bytes read differ");
   check(!got.read_failed, "a memory stream reported a read error");
   check(got.words == want.words, "word count differs");
   check(g_word_store.lines_processed == want.lines, "line count differs");

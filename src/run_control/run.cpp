@@ -88,7 +88,7 @@ void read_word_lists(const config_slots& slots) {
       fail(msg::k_word_list_too_large, path, static_cast<long>(result.bytes_read),
            static_cast<int>(k_limit));
     }
-    if (result.read_failed) {
+    if (result.read_failed || result.utf16) {
       fail(msg::k_cant_open_word_list, path);
     }
     say(msg::k_word_list_processed, path, result.words);
