@@ -100,7 +100,10 @@ void set_limit(int resource, std::int64_t bytes) {
   // An ignored SIGXFSZ stays ignored across exec: writes past the limit then fail with EFBIG,
   // as they would on a full disk, instead of killing the program.
   if (limits.file_size_bytes >= 0) {
-    signal(SIGXFSZ, SIG_IGN);
+    signal(SIGXFSZ, limits.file_size_kills ? SIG_DFL : SIG_IGN);
+  }
+  if (limits.file_size_kills) {
+    set_limit(RLIMIT_CORE, 0);  // no core file in the run's folder
   }
   set_limit(RLIMIT_FSIZE, limits.file_size_bytes);
   set_limit(RLIMIT_AS, limits.address_space_bytes);

@@ -23,7 +23,8 @@ bool file_exists(const std::string& path);
 
 // How one run of a program is fenced in.
 struct run_limits {
-  std::int64_t file_size_bytes = -1;      // RLIMIT_FSIZE, with SIGXFSZ ignored; -1 leaves it alone
+  std::int64_t file_size_bytes = -1;  // RLIMIT_FSIZE, with SIGXFSZ ignored; -1 leaves it alone
+  bool file_size_kills = false;       // SIGXFSZ left at its default: the write past the limit kills
   std::int64_t address_space_bytes = -1;  // RLIMIT_AS; -1 leaves it alone
   std::vector<std::string> environment;   // extra NAME=value entries
   int timeout_seconds = 60;               // the run is killed after this
