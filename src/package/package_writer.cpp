@@ -173,26 +173,21 @@ bool is_unsafe_entry_name(const char* name) {
 }
 
 bool is_device_name(const char* path) {
-  const char* const slash = std::strrchr(path, '/');
-  const char* const backslash = std::strrchr(path, '\\');
-  const char* const part =
-      std::max(slash, backslash) == nullptr ? path : std::max(slash, backslash) + 1;
-  std::string_view name(part, std::strcspn(part, "."));
+  std::string_view name(path);
+  name.remove_prefix(name.find_last_of("/\\") + 1);  // npos + 1 is 0
+  name = name.substr(0, name.find('.'));
   while (!name.empty() && name.back() == ' ') {
     name.remove_suffix(1);
   }
-  std::array<char, 4> upper{};
-  if (name.size() < 3 || name.size() > upper.size()) {
-    return false;
-  }
-  std::transform(name.begin(), name.end(), upper.begin(), [](char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-  });
-  const std::string_view word(upper.data(), 3);
+  const auto is = [&name](std::string_view word) {
+    return std::equal(name.begin(), name.begin() + 3, word.begin(), [](char c, char upper) {
+      return (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) == upper;
+    });
+  };
   if (name.size() == 3) {
-    return word == "CON" || word == "PRN" || word == "AUX" || word == "NUL";
+    return is("CON") || is("PRN") || is("AUX") || is("NUL");
   }
-  return (word == "COM" || word == "LPT") && upper[3] >= '1' && upper[3] <= '9';
+  return name.size() == 4 && (is("COM") || is("LPT")) && name[3] >= '1' && name[3] <= '9';
 }
 
 int write_dfu_package(const package_names& names, const app_image& image,

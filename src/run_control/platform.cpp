@@ -8,7 +8,9 @@
 // The one place where the Windows build differs from the POSIX ones.
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // mingw's C++ library defines it already
 #define NOMINMAX
+#endif
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
