@@ -17,6 +17,8 @@
 namespace {
 
 constexpr int k_deflate_level = 9;
+// Appended to the zip file name while the archive is written; the X's become random characters.
+constexpr std::string_view k_temp_suffix = ".XXXXXX";
 constexpr unsigned long k_utf8_name_flag = 1UL << 11;
 // Made by a Unix host, zip 2.0, with mode 0644: Info-ZIP's unzip translates names of entries
 // made on a DOS host from code page 437 even when the UTF-8 flag is set, so UTF-8 names say Unix.
@@ -128,13 +130,47 @@ zip_fileinfo entry_info() {
   return info;
 }
 
-// Ends a package that failed half way: the writer's state is released and the temporary file
-// removed, so nothing of the failed archive is left.
-int abandon(zipFile zip, const char* temp_name, const char* line) {
+// Ends an archive that failed half way: prints line and releases the writer, which closes the
+// file. Returns false.
+bool abandon(zipFile zip, const char* line) {
   say("%s", line);
   (void)zipClose(zip, nullptr);
-  (void)std::remove(temp_name);
-  return 1;
+  return false;
+}
+
+// Writes the three entries into file, the new temporary file at temp_name, and closes it.
+// Prints the line of a step that fails and returns false; the file is closed either way.
+bool write_archive(std::FILE* file, const char* temp_name, const package_names& names,
+                   const app_image& image, std::span<char> manifest_buffer) {
+  zlib_filefunc64_def output{open_output, read_output,  write_output, tell_output,
+                             seek_output, close_output, error_output, &file};
+  const zipFile zip = zipOpen2_64(temp_name, APPEND_STATUS_CREATE, nullptr, &output);
+  if (zip == nullptr) {
+    if (file != nullptr) {  // else the writer closed it already
+      (void)std::fclose(file);
+    }
+    say(msg::k_zip_init_failed);
+    return false;
+  }
+  const zip_fileinfo info = entry_info();
+  build_init_packet(g_init_packet, image.firmware_crc16);
+  if (!add_entry(zip, file, names.dat.data(), g_init_packet.data(), g_init_packet.size(), info)) {
+    return abandon(zip, msg::k_add_dat_failed);
+  }
+  const int manifest_length =
+      write_manifest(manifest_buffer, names.app.data(), names.dat.data(), image.firmware_crc16);
+  if (!add_entry(zip, file, "manifest.json", manifest_buffer.data(),
+                 static_cast<std::size_t>(manifest_length), info)) {
+    return abandon(zip, msg::k_add_manifest_failed);
+  }
+  if (!add_entry(zip, file, names.app.data(), image.bytes.data(), image.bytes.size(), info)) {
+    return abandon(zip, msg::k_add_app_failed);
+  }
+  if (zipClose(zip, nullptr) != ZIP_OK) {
+    say(msg::k_zip_finalize_failed);
+    return false;
+  }
+  return true;
 }
 
 // True when a file exists at zip_name and it is one of input_files, by whatever path.
@@ -211,41 +247,14 @@ int write_dfu_package(const package_names& names, const app_image& image,
 
   // The archive is written under a name of its own beside the zip file and takes the zip file's
   // name only when complete: a run stopped at any point leaves a whole package or none there.
-  std::array<char, k_name_size + 7> temp_name{};
-  (void)std::snprintf(temp_name.data(), temp_name.size(), "%s.XXXXXX", zip_name);
-  std::FILE* file = create_temporary_file(temp_name.data());
+  std::array<char, k_name_size + k_temp_suffix.size()> temp_name{};
+  (void)std::snprintf(temp_name.data(), temp_name.size(), "%s%s", zip_name, k_temp_suffix.data());
+  std::FILE* const file = create_temporary_file(temp_name.data());
   if (file == nullptr) {
     say(msg::k_zip_init_failed);
     return 1;
   }
-  zlib_filefunc64_def output{open_output, read_output,  write_output, tell_output,
-                             seek_output, close_output, error_output, &file};
-  const zipFile zip = zipOpen2_64(temp_name.data(), APPEND_STATUS_CREATE, nullptr, &output);
-  if (zip == nullptr) {
-    if (file != nullptr) {  // else the writer closed it already
-      (void)std::fclose(file);
-    }
-    (void)std::remove(temp_name.data());
-    say(msg::k_zip_init_failed);
-    return 1;
-  }
-
-  const zip_fileinfo info = entry_info();
-  build_init_packet(g_init_packet, image.firmware_crc16);
-  if (!add_entry(zip, file, names.dat.data(), g_init_packet.data(), g_init_packet.size(), info)) {
-    return abandon(zip, temp_name.data(), msg::k_add_dat_failed);
-  }
-  const int manifest_length =
-      write_manifest(manifest_buffer, names.app.data(), names.dat.data(), image.firmware_crc16);
-  if (!add_entry(zip, file, "manifest.json", manifest_buffer.data(),
-                 static_cast<std::size_t>(manifest_length), info)) {
-    return abandon(zip, temp_name.data(), msg::k_add_manifest_failed);
-  }
-  if (!add_entry(zip, file, names.app.data(), image.bytes.data(), image.bytes.size(), info)) {
-    return abandon(zip, temp_name.data(), msg::k_add_app_failed);
-  }
-  if (zipClose(zip, nullptr) != ZIP_OK) {
-    say(msg::k_zip_finalize_failed);
+  if (!write_archive(file, temp_name.data(), names, image, manifest_buffer)) {
     (void)std::remove(temp_name.data());
     return 1;
   }
