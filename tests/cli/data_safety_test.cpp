@@ -112,7 +112,7 @@ TEST_F(DataSafety, ByteOrderMarks) {
   EXPECT_EQ(0, r.status);
   // A configuration file in UTF-16 cannot be read as one.
   for (const std::string mark : {"\xFF\xFE", "\xFE\xFF"}) {
-    r = run(mark + std::string("f\0w\0.\0b\0i\0n\0\n\0", 16));
+    r = run(mark + std::string("f\0w\0.\0b\0i\0n\0\n\0", 14));
     EXPECT_EQ(k_banner + "ERROR: Can't open config file: \"run.cfg\".\n", r.out);
     EXPECT_EQ(1, r.status);
   }
@@ -143,7 +143,7 @@ TEST_F(DataSafety, ARunKilledAtAnyWriteLeavesNoPartialPackage) {
     for (const std::string& name : list_dir(dir_)) {
       if (name.starts_with("pkg.zip.")) {
         EXPECT_EQ(14u, name.size()) << name;
-        std::remove(path(name).c_str());
+        (void)std::remove(path(name).c_str());
       }
     }
     EXPECT_TRUE(file_exists(path("pkg.zip")) || limit < size);
@@ -151,6 +151,7 @@ TEST_F(DataSafety, ARunKilledAtAnyWriteLeavesNoPartialPackage) {
 
   // Runs on one name at once each write a file of their own: all succeed, one package stays.
   std::vector<std::thread> runs;
+  runs.reserve(8);
   std::vector<int> statuses(8, -1);
   for (int& status : statuses) {
     runs.emplace_back([&] {
