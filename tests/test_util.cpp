@@ -78,12 +78,6 @@ void set_limit(int resource, std::int64_t bytes) {
       dup2(limits.merged ? out_fd : err_fd, 2) < 0) {
     _exit(127);
   }
-  // An ignored SIGXFSZ stays ignored across exec: writes past the limit then fail with EFBIG,
-  // as they would on a full disk, instead of killing the program.
-  if (limits.file_size_bytes >= 0) {
-    signal(SIGXFSZ, SIG_IGN);
-  }
-  set_limit(RLIMIT_FSIZE, limits.file_size_bytes);
   set_limit(RLIMIT_AS, limits.address_space_bytes);
   execve(program, args, env);
   _exit(127);

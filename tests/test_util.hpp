@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-
 using bytes = std::vector<std::uint8_t>;
 
 // A fresh folder under the system's temporary folder; removed by the caller's fixture.
@@ -18,7 +17,6 @@ void write_file(const std::string& path, std::string_view content);
 
 // How one run of a program is fenced in.
 struct run_limits {
-  std::int64_t file_size_bytes = -1;      // RLIMIT_FSIZE, with SIGXFSZ ignored; -1 leaves it alone
   std::int64_t address_space_bytes = -1;  // RLIMIT_AS; -1 leaves it alone
   std::vector<std::string> environment;   // extra NAME=value entries
   int timeout_seconds = 60;               // the run is killed after this
@@ -47,4 +45,3 @@ std::vector<std::string> list_dir(const std::string& dir);
 
 // Runs a shell command and returns its standard output.
 std::string shell_output(const std::string& command);
-

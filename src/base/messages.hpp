@@ -42,6 +42,8 @@ inline constexpr char k_lexicon_output[] = "Lexicon \"%s\" output to app buffer 
 inline constexpr char k_image_written[] =
     "%d (0x%X) bytes were written to output app buffer with a generated crc16 of %d (0x%04X).";  // 28
 inline constexpr char k_creating_zip[] = "Creating final zip output from temp data.";    // 29
+inline constexpr char k_package_is_input[] =
+    "ERROR: Package \"%s\" is one of the input files.";                              // zip = an input
 inline constexpr char k_deleting_existing[] = "Deleting existing \"%s\" file.";          // 30
 inline constexpr char k_zip_init_failed[] = "mz_zip_writer_init_file failed!";           // 31
 inline constexpr char k_add_dat_failed[] = "mz_zip add .dat failed failed!";             // 32, kept as is

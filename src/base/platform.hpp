@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -13,12 +14,41 @@ using unique_file = std::unique_ptr<std::FILE, file_closer>;
 // True when the open stream is a directory: some systems let fopen open one for reading.
 bool is_directory(std::FILE* file);
 
-// True when something exists at path (the existence test of access with mode 0).
+// True when anything is at path, a link that leads nowhere included (the link itself counts).
 bool path_exists(const char* path);
 
-// Creates path as a new file for binary writing; null when anything is there already, a dangling
-// link included, so that the file written is always the one a failure can remove.
-std::FILE* create_new_file(const char* path);
+// Which file a path leads to, links followed: device and inode number, or on Windows the volume
+// serial number and file index. Two paths name the same file exactly when both are found and
+// their identities are equal, however differently they are spelt.
+struct file_identity {
+  bool found = false;
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+};
+file_identity identify_file(const char* path);
+inline bool is_same_file(const file_identity& a, const file_identity& b) {
+  return a.found && b.found && a.device == b.device && a.file == b.file;
+}
+
+// Creates a new file for binary writing whose name is path_template with its last six
+// characters (XXXXXX) replaced, so that no other process writes it; the template then holds the
+// name. Readable and writable by the owner only. Null when it cannot be created.
+std::FILE* create_temporary_file(char* path_template);
+
+// Flushes the stream, gives its file the permissions a new file gets (0666 less the umask),
+// forces its bytes to the disk and closes it. False when anything written may be lost.
+bool finish_file(std::FILE* file);
+
+// Puts the file at from in the place of to, replacing a file there in one step: a reader of to
+// sees the old file or the new one, never a mixture. False when it failed; from is then as it was.
+bool replace_file(const char* from, const char* to);
+
+// Windows opens a device such as NUL or COM1 for any path whose last part is its name.
+#ifdef _WIN32
+inline constexpr bool k_device_names_reserved = true;
+#else
+inline constexpr bool k_device_names_reserved = false;
+#endif
 
 // The current local date and time.
 std::tm local_time_now();

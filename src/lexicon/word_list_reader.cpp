@@ -409,12 +409,25 @@ word_list_result read_word_list(std::FILE* stream, word_store& store, std::int64
     const std::int64_t wanted = std::min<std::int64_t>(static_cast<std::int64_t>(k_block_size),
                                                        byte_limit + 1 - result.bytes_read);
     const std::size_t got = std::fread(block, 1, static_cast<std::size_t>(wanted), stream);
+    // A byte order mark is not text: the first block's scan starts behind it.
+    std::size_t skipped = 0;
+    if (result.bytes_read == 0 && got >= 2) {
+      if ((block[0] == 0xFF && block[1] == 0xFE) || (block[0] == 0xFE && block[1] == 0xFF)) {
+        result.bytes_read = static_cast<std::int64_t>(got);
+        result.utf16 = true;
+        return result;
+      }
+      if (got >= 3 && block[0] == 0xEF && block[1] == 0xBB && block[2] == 0xBF) {
+        skipped = 3;
+        std::fill(block, block + skipped, std::uint8_t{'\n'});  // the history before the text
+      }
+    }
     result.bytes_read += static_cast<std::int64_t>(got);
     if (got != 0) {
       last_byte = block[got - 1];
     }
-    std::uint8_t* const text = block - pending;
-    const std::size_t size = pending + got;
+    std::uint8_t* const text = block - pending + skipped;
+    const std::size_t size = pending + got - skipped;
     const std::size_t taken = scan(state, text, size, store);
     pending = size - taken;
     // The next window needs its history and the untaken bytes right before the block.

@@ -2,8 +2,11 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "base/console.hpp"
 #include "base/messages.hpp"
@@ -14,6 +17,8 @@
 namespace {
 
 constexpr int k_deflate_level = 9;
+// Appended to the zip file name while the archive is written; the X's become random characters.
+constexpr std::string_view k_temp_suffix = ".XXXXXX";
 constexpr unsigned long k_utf8_name_flag = 1UL << 11;
 // Made by a Unix host, zip 2.0, with mode 0644: Info-ZIP's unzip translates names of entries
 // made on a DOS host from code page 437 even when the UTF-8 flag is set, so UTF-8 names say Unix.
@@ -24,10 +29,9 @@ init_packet g_init_packet;
 
 // File output for the zip writer over plain stdio. It is ours so that each entry can be flushed
 // and checked on its own: a full disk is then reported at the step it hit, not only at the end.
-voidpf ZCALLBACK open_output(voidpf opaque, const void* filename, int /*mode*/) {
-  std::FILE* const file = create_new_file(static_cast<const char*>(filename));
-  *static_cast<std::FILE**>(opaque) = file;
-  return file;
+// The file is created before the writer starts (opaque points at it); the writer only takes it.
+voidpf ZCALLBACK open_output(voidpf opaque, const void* /*filename*/, int /*mode*/) {
+  return *static_cast<std::FILE**>(opaque);
 }
 
 uLong ZCALLBACK read_output(voidpf, voidpf, void*, uLong) { return 0; }
@@ -49,23 +53,28 @@ long ZCALLBACK seek_output(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
                                                                                              : -1;
 }
 
-int ZCALLBACK close_output(voidpf, voidpf stream) {
-  return std::fclose(static_cast<std::FILE*>(stream)) == 0 ? 0 : -1;
+// The archive is complete only once its bytes are on the disk, so closing forces them there.
+int ZCALLBACK close_output(voidpf opaque, voidpf stream) {
+  *static_cast<std::FILE**>(opaque) = nullptr;
+  return finish_file(static_cast<std::FILE*>(stream)) ? 0 : -1;
 }
 
 int ZCALLBACK error_output(voidpf, voidpf stream) {
   return std::ferror(static_cast<std::FILE*>(stream));
 }
 
-// True when name has bytes of 0x80 and above and all of them form valid UTF-8 sequences.
-bool is_utf8_beyond_ascii(const char* name) {
-  bool beyond_ascii = false;
+enum class name_text { ascii, utf8, invalid };
+
+// Whether name is ASCII alone, valid UTF-8 with bytes of 0x80 and above, or not valid UTF-8:
+// an ill-formed or overlong sequence, a surrogate or a code point past U+10FFFF.
+name_text classify_name(const char* name) {
+  name_text kind = name_text::ascii;
   for (const auto* p = reinterpret_cast<const unsigned char*>(name); *p != 0;) {
     if (*p < 0x80) {
       ++p;
       continue;
     }
-    beyond_ascii = true;
+    kind = name_text::utf8;
     int extra = 0;
     unsigned min = 0;
     unsigned code = 0;
@@ -76,29 +85,27 @@ bool is_utf8_beyond_ascii(const char* name) {
     } else if ((*p & 0xF8) == 0xF0) {
       extra = 3, min = 0x10000, code = *p & 0x07u;
     } else {
-      return false;
+      return name_text::invalid;
     }
     ++p;
+    // A zero byte is no continuation byte, so a cut sequence stops here too.
     for (int i = 0; i < extra; ++i, ++p) {
       if ((*p & 0xC0) != 0x80) {
-        return false;
+        return name_text::invalid;
       }
       code = (code << 6) | (*p & 0x3Fu);
     }
     if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
+      return name_text::invalid;
     }
   }
-  return beyond_ascii;
+  return kind;
 }
 
 // Adds one deflated entry from memory and pushes it to the file; false on any failure.
 bool add_entry(zipFile zip, std::FILE* file, const char* name, const void* data, std::size_t size,
                zip_fileinfo info) {
-  if (is_unsafe_entry_name(name)) {
-    return false;
-  }
-  const bool utf8 = is_utf8_beyond_ascii(name);
+  const bool utf8 = classify_name(name) == name_text::utf8;
   info.external_fa = utf8 ? k_unix_file_attributes : 0;
   if (zipOpenNewFileInZip4_64(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                               k_deflate_level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
@@ -112,7 +119,7 @@ bool add_entry(zipFile zip, std::FILE* file, const char* name, const void* data,
 }
 
 zip_fileinfo entry_info() {
-  const std::tm now = local_time_now();
+  const std::tm now = clamp_to_zip_dates(local_time_now());
   zip_fileinfo info{};
   info.tmz_date.tm_sec = static_cast<uInt>(now.tm_sec);
   info.tmz_date.tm_min = static_cast<uInt>(now.tm_min);
@@ -123,56 +130,138 @@ zip_fileinfo entry_info() {
   return info;
 }
 
-// Ends a package that failed half way: the writer's state is released and the file removed, so
-// nothing that looks like a package is left at the zip file name.
-int abandon(zipFile zip, const char* zip_name, const char* line) {
+// Ends an archive that failed half way: prints line and releases the writer, which closes the
+// file. Returns false.
+bool abandon(zipFile zip, const char* line) {
   say("%s", line);
   (void)zipClose(zip, nullptr);
-  (void)std::remove(zip_name);
-  return 1;
+  return false;
 }
 
-}  // namespace
-
-bool is_unsafe_entry_name(const char* name) {
-  return name[0] == '/' || std::strpbrk(name, ":\\") != nullptr;
-}
-
-int write_dfu_package(const package_names& names, const app_image& image,
-                      std::span<char> manifest_buffer) {
-  const char* const zip_name = names.zip.data();
-  say(msg::k_creating_zip);
-  if (path_exists(zip_name)) {
-    say(msg::k_deleting_existing, zip_name);
-    (void)std::remove(zip_name);
-  }
-
-  std::FILE* file = nullptr;
+// Writes the three entries into file, the new temporary file at temp_name, and closes it.
+// Prints the line of a step that fails and returns false; the file is closed either way.
+bool write_archive(std::FILE* file, const char* temp_name, const package_names& names,
+                   const app_image& image, std::span<char> manifest_buffer) {
   zlib_filefunc64_def output{open_output, read_output,  write_output, tell_output,
                              seek_output, close_output, error_output, &file};
-  const zipFile zip = zipOpen2_64(zip_name, APPEND_STATUS_CREATE, nullptr, &output);
+  const zipFile zip = zipOpen2_64(temp_name, APPEND_STATUS_CREATE, nullptr, &output);
   if (zip == nullptr) {
+    if (file != nullptr) {  // else the writer closed it already
+      (void)std::fclose(file);
+    }
     say(msg::k_zip_init_failed);
-    return 1;
+    return false;
   }
-
   const zip_fileinfo info = entry_info();
   build_init_packet(g_init_packet, image.firmware_crc16);
   if (!add_entry(zip, file, names.dat.data(), g_init_packet.data(), g_init_packet.size(), info)) {
-    return abandon(zip, zip_name, msg::k_add_dat_failed);
+    return abandon(zip, msg::k_add_dat_failed);
   }
   const int manifest_length =
       write_manifest(manifest_buffer, names.app.data(), names.dat.data(), image.firmware_crc16);
   if (manifest_length < 0 || !add_entry(zip, file, "manifest.json", manifest_buffer.data(),
                                         static_cast<std::size_t>(manifest_length), info)) {
-    return abandon(zip, zip_name, msg::k_add_manifest_failed);
+    return abandon(zip, msg::k_add_manifest_failed);
   }
   if (!add_entry(zip, file, names.app.data(), image.bytes.data(), image.bytes.size(), info)) {
-    return abandon(zip, zip_name, msg::k_add_app_failed);
+    return abandon(zip, msg::k_add_app_failed);
   }
   if (zipClose(zip, nullptr) != ZIP_OK) {
     say(msg::k_zip_finalize_failed);
+    return false;
+  }
+  return true;
+}
+
+// True when a file exists at zip_name and it is one of input_files, by whatever path.
+bool is_input_file(const char* zip_name, std::span<const char* const> input_files) {
+  const file_identity zip = identify_file(zip_name);
+  return zip.found && std::any_of(input_files.begin(), input_files.end(), [&](const char* input) {
+           return is_same_file(zip, identify_file(input));
+         });
+}
+
+}  // namespace
+
+std::tm clamp_to_zip_dates(std::tm local) {
+  constexpr int k_first_year = 1980 - 1900;
+  constexpr int k_last_year = 2107 - 1900;
+  if (local.tm_year < k_first_year) {
+    local = std::tm{};
+    local.tm_mday = 1;
+    local.tm_year = k_first_year;
+  } else if (local.tm_year > k_last_year) {
+    local = std::tm{};
+    local.tm_sec = 58;  // the zip date keeps seconds in twos
+    local.tm_min = 59;
+    local.tm_hour = 23;
+    local.tm_mday = 31;
+    local.tm_mon = 11;
+    local.tm_year = k_last_year;
+  }
+  local.tm_sec = std::min(local.tm_sec, 59);  // a leap second
+  return local;
+}
+
+bool is_unsafe_entry_name(const char* name) {
+  return name[0] == '/' || std::strpbrk(name, ":\\") != nullptr ||
+         classify_name(name) == name_text::invalid;
+}
+
+bool is_device_name(const char* path) {
+  std::string_view name(path);
+  name.remove_prefix(name.find_last_of("/\\") + 1);  // npos + 1 is 0
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') {
+    name.remove_suffix(1);
+  }
+  const auto is = [&name](std::string_view word) {
+    return std::equal(name.begin(), name.begin() + 3, word.begin(), [](char c, char upper) {
+      return (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) == upper;
+    });
+  };
+  if (name.size() == 3) {
+    return is("CON") || is("PRN") || is("AUX") || is("NUL");
+  }
+  return name.size() == 4 && (is("COM") || is("LPT")) && name[3] >= '1' && name[3] <= '9';
+}
+
+int write_dfu_package(const package_names& names, const app_image& image,
+                      std::span<char> manifest_buffer, std::span<const char* const> input_files) {
+  const char* const zip_name = names.zip.data();
+  say(msg::k_creating_zip);
+  if (is_input_file(zip_name, input_files)) {
+    say(msg::k_package_is_input, zip_name);
+    return 1;
+  }
+  // A name that cannot make a package is refused before an old package is removed.
+  if (is_unsafe_entry_name(names.dat.data()) ||
+      (k_device_names_reserved && is_device_name(zip_name))) {
+    say(msg::k_add_dat_failed);
+    return 1;
+  }
+  if (path_exists(zip_name)) {
+    say(msg::k_deleting_existing, zip_name);
     (void)std::remove(zip_name);
+  }
+
+  // The archive is written under a name of its own beside the zip file and takes the zip file's
+  // name only when complete: a run stopped at any point leaves a whole package or none there.
+  std::array<char, k_name_size + k_temp_suffix.size()> temp_name{};
+  (void)std::snprintf(temp_name.data(), temp_name.size(), "%s%s", zip_name, k_temp_suffix.data());
+  std::FILE* const file = create_temporary_file(temp_name.data());
+  if (file == nullptr) {
+    say(msg::k_zip_init_failed);
+    return 1;
+  }
+  if (!write_archive(file, temp_name.data(), names, image, manifest_buffer)) {
+    (void)std::remove(temp_name.data());
+    return 1;
+  }
+  // Fails when something that is no file is in the way, such as a folder that holds files.
+  if (!replace_file(temp_name.data(), zip_name)) {
+    say(msg::k_zip_init_failed);
+    (void)std::remove(temp_name.data());
     return 1;
   }
   say(msg::k_package_created, zip_name);

@@ -21,14 +21,17 @@ struct config_result {
   std::array<int, k_max_config_warnings> discarded_lines{};  // line numbers, in order
   int warnings = 0;
   bool read_failed = false;
+  bool utf16 = false;  // the file starts with a UTF-16 byte order mark: nothing read
 };
 
 // Reads configuration lines from stream into slots until its end, a read error or the 16th
-// discarded line. Prints nothing.
+// discarded line. A UTF-8 byte order mark at the start is skipped, a UTF-16 one refused.
+// Prints nothing.
 config_result read_config_lines(std::FILE* stream);
 
 // Opens and reads the configuration file at path, printing its lines and warnings. Ends the run
-// when it cannot be opened or read (message 3) or on the 16th discarded line.
+// when it cannot be opened or read or starts with a UTF-16 byte order mark (message 3), or on
+// the 16th discarded line.
 config_slots read_config_file(const char* path);
 
 // Cuts slot 1 at its first "." and appends ".dat", ".zip" and ".app".

@@ -1,5 +1,6 @@
 #include "run_control/run.hpp"
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 
@@ -88,7 +89,7 @@ void read_word_lists(const config_slots& slots) {
       fail(msg::k_word_list_too_large, path, static_cast<long>(result.bytes_read),
            static_cast<int>(k_limit));
     }
-    if (result.read_failed) {
+    if (result.read_failed || result.utf16) {
       fail(msg::k_cant_open_word_list, path);
     }
     say(msg::k_word_list_processed, path, result.words);
@@ -105,5 +106,11 @@ int run(int argc, char** argv) {
   print_totals(g_word_store);
   const app_image image = build_app_image(slots[0].data(), slots[2], names.app.data(), g_word_store,
                                           {g_app_buffer, k_app_buffer_size});
-  return write_dfu_package(names, image, {g_manifest_buffer, k_manifest_buffer_size});
+  // The files the run read, which the package must never take the place of.
+  std::array<const char*, 2 + k_slot_count - k_first_word_list_slot> input_files{argv[1],
+                                                                                 slots[0].data()};
+  for (std::size_t i = k_first_word_list_slot; i < k_slot_count; ++i) {
+    input_files[2 + i - k_first_word_list_slot] = slots[i].data();
+  }
+  return write_dfu_package(names, image, {g_manifest_buffer, k_manifest_buffer_size}, input_files);
 }

@@ -268,6 +268,12 @@ check "remove leaves it on Windows, so the archive fails" \
 check "remove takes it on Linux, so the archive is made" \
   grep -q '^Created "pkg.zip" OTA DFU package.$' "$case_dir/linux.out"
 
+# The manifest's UTF-8 code page: names beyond ASCII open and are written as the file spells them.
+new_case utf8_names
+put run.cfg 'fw.bin\nMüller\nWORDS\nwörter.txt\n'
+put wörter.txt 'lamp bird\n'
+agree "UTF-8 names in the configuration file" Müller.zip run.cfg
+
 new_case quote_in_name
 put run.cfg 'fw.bin\nsay"hi\nWORDS\n'
 run_both run.cfg

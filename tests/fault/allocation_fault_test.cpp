@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "fault_fixture.hpp"
 #include "lexicon/app_image.hpp"
 #include "lexicon/word_store.hpp"
 #include "package/manifest.hpp"
+#include "program_test.hpp"
 
 namespace {
 
 // Each buffer by the size of its allocation and which allocation of that size it is.
-TEST_F(FaultRun, EachBufferThatCannotBeAllocatedEndsTheRunOnItsOwnLine) {
+TEST_F(ProgramTest, EachBufferThatCannotBeAllocatedEndsTheRunOnItsOwnLine) {
   if (sanitized_build()) {
     GTEST_SKIP() << "a preloaded malloc cannot stand in for the sanitizer's allocator";
   }
@@ -27,16 +27,17 @@ TEST_F(FaultRun, EachBufferThatCannotBeAllocatedEndsTheRunOnItsOwnLine) {
                {k_manifest_buffer_size, 1, "ERROR: manifest file buffer malloc failed."},
                {k_app_buffer_size, 1, "ERROR: app file buffer malloc failed."}};
   file("pkg.zip", "old package");
+  file("run.cfg", "fw.bin\npkg\nWORDS\nmissing.txt\n");
   for (const auto& c : cases) {
     run_limits limits;
     limits.environment = {"LD_PRELOAD=" ZIVAVOD_MALLOC_FAIL_SHIM,
                           "ZIVAVOD_FAIL_MALLOC_SIZE=" + std::to_string(c.size),
                           "ZIVAVOD_FAIL_MALLOC_NTH=" + std::to_string(c.nth)};
-    const run_result r = run("fw.bin\npkg\nWORDS\nmissing.txt\n", limits);
-    EXPECT_EQ(k_banner + k_processing + c.line + "\n", r.out);
+    const run_result r = run_program(dir_, program_path(), {program_path(), "run.cfg"}, limits);
+    EXPECT_EQ(k_banner + "Processing config file:\"run.cfg\"\n" + c.line + "\n", r.out);
     EXPECT_EQ("", r.err);
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ((std::vector<std::string>{"fw.bin", "pkg.zip", "run.cfg"}), entries());
+    EXPECT_EQ((std::vector<std::string>{"fw.bin", "pkg.zip", "run.cfg"}), list_dir(dir_));
     EXPECT_EQ("old package", read_file(path("pkg.zip")));
   }
 }

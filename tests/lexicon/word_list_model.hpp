@@ -91,19 +91,24 @@ inline std::string word_list_difference(std::string_view text, std::size_t six_c
   std::FILE* const stream = fmemopen(copy.data(), text.size(), "r");
   const word_list_result got = read_word_list(stream, store, byte_limit);
   (void)std::fclose(stream);
-  // The reader takes the stream up to one byte past the limit, and that byte counts too.
-  const auto readable =
-      std::min<std::size_t>(text.size(), static_cast<std::size_t>(byte_limit) + 1);
+  // The reader takes the stream up to one byte past the limit, and that byte counts too. A
+  // UTF-16 byte order mark ends the reading after the first block; a UTF-8 one is not text.
+  auto readable = std::min<std::size_t>(text.size(), static_cast<std::size_t>(byte_limit) + 1);
+  const bool utf16 =
+      readable >= 2 && (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"));
+  readable = utf16 ? std::min<std::size_t>(readable, 64 * 1024) : readable;
+  const std::size_t mark = readable >= 3 && text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   word_list_model want;
   want.six_capacity = six_capacity;
   want.four_capacity = four_capacity;
-  want.read(text.substr(0, readable));
+  want.read(utf16 ? "" : text.substr(mark, readable - mark));
   const auto same = [](std::span<const std::uint8_t> a, const std::vector<std::uint8_t>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end());
   };
   const std::pair<bool, const char*> checks[] = {
       {got.bytes_read == static_cast<std::int64_t>(readable), "bytes read"},
       {!got.read_failed, "read error"},
+      {got.utf16 == utf16, "UTF-16 mark"},
       {got.words == want.regular_four + want.regular_six + want.dirty_four + want.dirty_six,
        "words"},
       {store.lines_processed == want.lines, "lines"},

@@ -29,12 +29,43 @@ TEST(WriteManifest, NamesAreEscapedAsJsonStrings) {
   EXPECT_EQ(477, write_manifest(exact, "abc.app", "abc.dat", 10673));
 }
 
-TEST(IsUnsafeEntryName, RefusesAbsoluteDriveAndBackslashNames) {
+TEST(IsUnsafeEntryName, RefusesAbsoluteDriveBackslashAndNonUtf8Names) {
   EXPECT_TRUE(is_unsafe_entry_name("/tmp/pkg.dat"));
   EXPECT_TRUE(is_unsafe_entry_name("c:pkg.dat"));
   EXPECT_TRUE(is_unsafe_entry_name("out\\pkg.dat"));
+  EXPECT_TRUE(is_unsafe_entry_name("W\xf6rter.dat"));
   EXPECT_FALSE(is_unsafe_entry_name("out/pkg.dat"));
+  EXPECT_FALSE(is_unsafe_entry_name("W\xc3\xb6rter.dat"));
   EXPECT_FALSE(is_unsafe_entry_name(".dat"));
+}
+
+TEST(IsDeviceName, TheLastPartBeforeItsDotInAnyCase) {
+  for (const char* name : {"nul.zip", "out/CON.zip", "Aux", "prn .zip", "com1.zip", "LPT9.zip"}) {
+    EXPECT_TRUE(is_device_name(name)) << name;
+  }
+  for (const char* name : {"nul/pkg.zip", "null.zip", "com0.zip", "lpt.zip", "con1.zip", ".zip"}) {
+    EXPECT_FALSE(is_device_name(name)) << name;
+  }
+}
+
+TEST(ClampToZipDates, YearsOutside1980To2107GiveTheNearestEnd) {
+  const auto clamped = [](std::tm t) {
+    t = clamp_to_zip_dates(t);
+    return std::array{t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+  };
+  std::tm date{};
+  date.tm_year = 79;  // 1979-12-31 23:59:60
+  date.tm_mon = 11;
+  date.tm_mday = 31;
+  date.tm_hour = 23;
+  date.tm_min = 59;
+  date.tm_sec = 60;
+  EXPECT_EQ((std::array{80, 0, 1, 0, 0, 0}), clamped(date));
+  date.tm_year = 207;  // in range, but a leap second has no place in a zip date
+  EXPECT_EQ((std::array{207, 11, 31, 23, 59, 59}), clamped(date));
+  date.tm_year = 208;
+  date.tm_mon = 0;
+  EXPECT_EQ((std::array{207, 11, 31, 23, 59, 58}), clamped(date));
 }
 
 }  // namespace
