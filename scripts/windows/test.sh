@@ -9,10 +9,7 @@ cd "$root"
 # Started from make: the builds below are not sub-makes of it and set their own parallelism.
 unset MAKEFLAGS MAKELEVEL MFLAGS
 
-export WINEPREFIX="$root/build/windows/wine"
-export WINEDEBUG=-all
-export WINELOADER=/usr/lib/wine/wine64
-export DISPLAY=
+. scripts/windows/wine_env.sh
 export ZIVAVOD_EXE="$root/build/windows/cross/zivavod.exe"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "creating the wine prefix $WINEPREFIX"
