@@ -7,8 +7,10 @@ PRESET ?= dev
 PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev unzip valgrind \
   groff-base mandoc
 BUILD := build/$(PRESET)
-# Every core for the build; the test presets say how many tests run at once.
+# Every core for the builds, here, in mk/ and in the scripts started from there; the test presets
+# say how many tests run at once.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+export JOBS
 # apt-get, here and in every script started from here, never stops to ask.
 export DEBIAN_FRONTEND := noninteractive
 

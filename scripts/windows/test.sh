@@ -6,8 +6,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
-# Started from make: the builds below are not sub-makes of it and set their own parallelism.
+# Started from make: the builds below are not sub-makes of it and set their own parallelism,
+# every core unless make's JOBS says otherwise.
 unset MAKEFLAGS MAKELEVEL MFLAGS
+jobs=${JOBS:-$(nproc)}
 
 . scripts/windows/wine_env.sh
 export ZIVAVOD_EXE="$root/build/windows/cross/zivavod.exe"
@@ -21,7 +23,7 @@ fi
 
 cmake -S . -B build/windows/host -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_COMPILE_WARNING_AS_ERROR="${ZIVAVOD_WERROR:-OFF}" >/dev/null
-cmake --build build/windows/host --target zivavod zivavod_cli_tests example_firmware -j2
+cmake --build build/windows/host --target zivavod zivavod_cli_tests example_firmware -j "$jobs"
 
 status=0
 ZIVAVOD_CLI_TARGET=windows ZIVAVOD_CLI_PROGRAM="$root/scripts/windows/zivavod_wine.sh" \
