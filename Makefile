@@ -2,10 +2,19 @@
 # `make demo` and `make test` each do the whole set-up on a fresh Debian 12 machine as root.
 
 PRESET ?= dev
-PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev unzip
+# valgrind, groff-base and mandoc run parts of the suite (memory checks, manual page checks): a
+# machine set up by `make deps` skips none of it.
+PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev unzip valgrind \
+  groff-base mandoc
 BUILD := build/$(PRESET)
+# Every core for the builds, here, in mk/ and in the scripts started from there; the test presets
+# say how many tests run at once.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+export JOBS
+# apt-get, here and in every script started from here, never stops to ask.
+export DEBIAN_FRONTEND := noninteractive
 
-.PHONY: all deps build demo test clean
+.PHONY: all deps configure build demo test clean
 
 all: build
 
@@ -20,15 +29,19 @@ deps:
 	    echo "apt-get install -y --no-install-recommends $$missing"; \
 	    exit 1; \
 	  fi; \
-	  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	  apt-get update && apt-get install -y --no-install-recommends $$missing; \
 	fi
 
-build: deps
+configure: deps
 	cmake --preset $(PRESET)
-	cmake --build --preset $(PRESET)
 
-# Runs the tool on the bundled example in a scratch folder and lists the package it wrote.
-demo: build
+build: configure
+	cmake --build --preset $(PRESET) -j $(JOBS)
+
+# Runs the tool on the bundled example in a scratch folder and lists the package it wrote. Only
+# the program and the example firmware are built; `make test` builds the rest.
+demo: configure
+	cmake --build --preset $(PRESET) -j $(JOBS) --target zivavod example_firmware
 	rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
 	cp examples/example.cfg examples/*.txt $(BUILD)/examples/firmware.bin $(BUILD)/demo/
 	cd $(BUILD)/demo && ../zivavod example.cfg

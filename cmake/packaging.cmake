@@ -1,8 +1,37 @@
-# Installation of the program and its manual page, checks of the page, and the Debian package.
-# Included by the top CMakeLists.txt after the targets exist.
+# Installation of the program, its manual page and documentation, checks of the page, and the
+# Debian package. Included by the top CMakeLists.txt after the targets exist.
 include(GNUInstallDirs)
 
 install(FILES ${PROJECT_SOURCE_DIR}/doc/zivavod.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# share/doc/zivavod: the README, the licence as a machine-readable Debian copyright file, and the
+# README's example with the build's firmware stand-in, so that an installed copy can run it.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" _ "${license}")
+set(copyright_holder "${CMAKE_MATCH_1}")
+if(copyright_holder STREQUAL "")
+  message(FATAL_ERROR "LICENSE has no \"Copyright (c)\" line")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+string(REGEX REPLACE "^MIT License\n\n[^\n]*\n\n" "" license "${license}")
+string(REGEX REPLACE "\n+$" "" license "${license}")
+string(REPLACE "\n\n" "\n.\n" license "${license}")
+string(REPLACE "\n" "\n " license "${license}")
+file(WRITE ${PROJECT_BINARY_DIR}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: ${PROJECT_NAME}
+
+Files: *
+Copyright: ${copyright_holder}
+License: Expat
+ ${license}
+")
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/copyright
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/examples/example.cfg ${PROJECT_SOURCE_DIR}/examples/nature.txt
+  ${PROJECT_SOURCE_DIR}/examples/household.txt ${PROJECT_SOURCE_DIR}/examples/README
+  ${PROJECT_BINARY_DIR}/examples/firmware.bin
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # The page must format without a single warning, and quote every console line as it is printed.
 if(ZIVAVOD_BUILD_TESTS)
@@ -66,8 +95,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS zlib1g)
 # What Debian wants beside the files that `cmake --install` puts in place: manual pages compressed
-# with gzip -9n (no timestamp, so builds compare equal), a changelog and, once the project has
-# one, its copyright file in /usr/share/doc/zivavod. CPack runs this on its staging folder.
+# with gzip -9n (no timestamp, so builds compare equal) and a changelog in /usr/share/doc/zivavod.
+# CPack runs this on its staging folder.
 file(WRITE ${PROJECT_BINARY_DIR}/debian_files.cmake [=[
 set(root "${CPACK_TEMPORARY_DIRECTORY}")
 file(GLOB_RECURSE pages "${root}/*.[1-9]")
@@ -83,10 +112,6 @@ urgency=medium\n\n  * Release ${CPACK_PACKAGE_VERSION}.\n\n \
 foreach(file IN LISTS pages ITEMS "${doc}/changelog")
   execute_process(COMMAND gzip -9nf "${file}" COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
-if(EXISTS "${CPACK_ZIVAVOD_COPYRIGHT_FILE}")
-  file(COPY_FILE "${CPACK_ZIVAVOD_COPYRIGHT_FILE}" "${doc}/copyright")
-endif()
 ]=])
-set(CPACK_ZIVAVOD_COPYRIGHT_FILE ${PROJECT_SOURCE_DIR}/doc/copyright)  # Debian copyright format
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/debian_files.cmake)
 include(CPack)

@@ -2,7 +2,8 @@
 # the documents. Usage:
 #   cmake -DMESSAGES=src/base/messages.hpp -DDOCUMENTS="doc/zivavod.1;README.md" -P this
 # Roff escapes that only change the look (fonts, digit-width and unbreakable spaces, continued
-# input lines) are taken out of a man page before the comparison.
+# input lines) and temporary indents (.ti, for a line too long for its tag) are taken out of a
+# man page before the comparison, and its line ends count as the blanks they format as.
 cmake_minimum_required(VERSION 3.25)
 
 file(READ "${MESSAGES}" header)
@@ -18,6 +19,8 @@ foreach(document IN LISTS DOCUMENTS)
   file(READ "${document}" text)
   if(document MATCHES "\\.[1-9]$")
     string(REPLACE "\\\n" "" text "${text}")
+    string(REGEX REPLACE "\n\\.ti [^\n]*" "" text "${text}")
+    string(REPLACE "\n" " " text "${text}")
     string(REGEX REPLACE "\\\\f[BIRP]" "" text "${text}")
     string(REPLACE "\\0" "" text "${text}")
     string(REPLACE "\\ " " " text "${text}")

@@ -13,7 +13,7 @@ bench-deps:
 bench-build: bench-deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DZIVAVOD_BUILD_TESTS=OFF \
 	  -DZIVAVOD_BUILD_BENCH=ON
-	cmake --build $(BENCH_BUILD) -j2
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
 
 bench: bench-build
 	bash bench/run_bench.sh $(BENCH_BUILD)

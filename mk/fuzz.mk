@@ -18,7 +18,7 @@ fuzz-build:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_TOOLS)"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DZIVAVOD_BUILD_FUZZ=ON -DZIVAVOD_BUILD_TESTS=OFF
-	cmake --build $(FUZZ_BUILD) -j2 --target fuzzers
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 
 fuzz: fuzz-build
 	fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)

@@ -15,7 +15,7 @@ libcxx:
 	cmake -S . -B $(LIBCXX_BUILD) --toolchain cmake/toolchains/clang-libcxx.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
 	  -DZIVAVOD_GTEST_FROM_SOURCE=ON -DZIVAVOD_PORTABLE_ONLY=ON
-	cmake --build $(LIBCXX_BUILD) -j2
+	cmake --build $(LIBCXX_BUILD) -j $(JOBS)
 	@# The program and the tests must run on libc++ alone, with no libstdc++ pulled in.
 	@for f in $(LIBCXX_BUILD)/zivavod $(LIBCXX_BUILD)/tests/zivavod_tests \
 	    $(LIBCXX_BUILD)/tests/zivavod_cli_tests; do \

@@ -10,6 +10,6 @@ PACKAGE_TOOLS := dpkg-dev file
 package:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(PACKAGE_TOOLS)"
 	cmake --preset $(PACKAGE_PRESET)
-	cmake --build --preset $(PACKAGE_PRESET)
+	cmake --build --preset $(PACKAGE_PRESET) -j $(JOBS)
 	cd build/$(PACKAGE_PRESET) && cpack -G DEB
 	@ls build/$(PACKAGE_PRESET)/zivavod_*.deb

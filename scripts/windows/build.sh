@@ -6,15 +6,17 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
-# Started from make: the builds below are not sub-makes of it and set their own parallelism.
+# Started from make: the builds below are not sub-makes of it and set their own parallelism,
+# every core unless make's JOBS says otherwise.
 unset MAKEFLAGS MAKELEVEL MFLAGS
+jobs=${JOBS:-$(nproc)}
 
 scripts/windows/build_minizip.sh build/windows/deps
 cmake -S . -B build/windows/cross --toolchain cmake/toolchains/mingw-w64-x86_64.cmake \
   -DMINGW_DEPS_PREFIX="$root/build/windows/deps" -DCMAKE_BUILD_TYPE=Release \
   -DZIVAVOD_BUILD_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR="${ZIVAVOD_WERROR:-OFF}"
 # Only the program: the other targets would have to run Windows tools at build time.
-cmake --build build/windows/cross --target zivavod -j2
+cmake --build build/windows/cross --target zivavod -j "$jobs"
 
 # The program must run alone: no DLL beyond the system's own.
 imports=$(x86_64-w64-mingw32-objdump -p build/windows/cross/zivavod.exe |

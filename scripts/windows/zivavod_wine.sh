@@ -4,14 +4,12 @@
 # ZIVAVOD_CLI_PROGRAM here. Windows forms argv[0] from the command line wine builds: the
 # program's full path (Z:\...\zivavod.exe), whatever name the caller gave.
 #
-# ZIVAVOD_EXE overrides the program; WINEPREFIX defaults to the build tree's prefix, which
-# scripts/windows/test.sh creates.
+# ZIVAVOD_EXE overrides the program. The environment wine depends on is set here, whatever the
+# caller's (wine_env.sh): the build tree's prefix, which scripts/windows/test.sh creates, and a
+# UTF-8 locale.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 exe=${ZIVAVOD_EXE:-$root/build/windows/cross/zivavod.exe}
-export WINEPREFIX=${WINEPREFIX:-$root/build/windows/wine}
-export WINEDEBUG=-all
-export WINELOADER=/usr/lib/wine/wine64
-export DISPLAY=
+. "$here/wine_env.sh"
 exec "$WINELOADER" "$exe" "$@"

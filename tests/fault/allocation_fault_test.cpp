@@ -15,9 +15,6 @@ namespace {
 
 // Each buffer by the size of its allocation and which allocation of that size it is.
 TEST_F(ProgramTest, EachBufferThatCannotBeAllocatedEndsTheRunOnItsOwnLine) {
-  if (sanitized_build()) {
-    GTEST_SKIP() << "a preloaded malloc cannot stand in for the sanitizer's allocator";
-  }
   const struct {
     std::size_t size;
     int nth;
