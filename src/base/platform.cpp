@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 // The one place where the Windows build differs from the POSIX ones.
 #ifdef _WIN32
@@ -133,7 +135,20 @@ bool replace_file(const char* from, const char* to) {
 #ifdef _WIN32
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
-  return std::rename(from, to) == 0;
+  if (std::rename(from, to) != 0) {
+    return false;
+  }
+  // The new name is on the disk only once its folder is; a folder that cannot be synced is left
+  // as it is, the rename itself having succeeded.
+  const std::string_view path(to);
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder(slash == std::string_view::npos ? "." : path.substr(0, slash + 1));
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    (void)fsync(fd);
+    (void)close(fd);
+  }
+  return true;
 #endif
 }
 

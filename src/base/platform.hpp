@@ -40,7 +40,8 @@ std::FILE* create_temporary_file(char* path_template);
 bool finish_file(std::FILE* file);
 
 // Puts the file at from in the place of to, replacing a file there in one step: a reader of to
-// sees the old file or the new one, never a mixture. False when it failed; from is then as it was.
+// sees the old file or the new one, never a mixture, and the new name is forced to the disk.
+// False when it failed; from is then as it was.
 bool replace_file(const char* from, const char* to);
 
 // Windows opens a device such as NUL or COM1 for any path whose last part is its name.
