@@ -1,8 +1,8 @@
 # `make bench`: installs what the benchmark needs, builds the tool and the benchmark programs in
 # one Release tree (build/bench) and runs bench/run_bench.sh. See bench/README.md.
 
-BENCH_PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libbenchmark-dev \
-  wamerican valgrind unzip
+BENCH_PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libdeflate-dev \
+  libbenchmark-dev wamerican valgrind unzip
 BENCH_BUILD := build/bench
 
 .PHONY: bench bench-deps bench-build
