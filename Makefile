@@ -4,8 +4,8 @@
 PRESET ?= dev
 # valgrind, groff-base and mandoc run parts of the suite (memory checks, manual page checks): a
 # machine set up by `make deps` skips none of it.
-PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libgtest-dev unzip valgrind \
-  groff-base mandoc
+PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libdeflate-dev libgtest-dev unzip \
+  valgrind groff-base mandoc
 BUILD := build/$(PRESET)
 # Every core for the builds, here, in mk/ and in the scripts started from there; the test presets
 # say how many tests run at once.

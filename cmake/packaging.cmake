@@ -90,10 +90,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZIVAVOD_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps (dpkg-dev) turns the linked libraries into the Depends line: libc6, libstdc++6,
-# libgcc-s1 and libminizip1, with their minimum versions. The program calls no zlib function
-# itself (the linker drops libz), but every entry is deflated by zlib through minizip: say so.
+# libgcc-s1, libminizip1 and libdeflate0 (which deflates every entry), with their minimum
+# versions. zlib comes with libminizip1: the program calls none of its functions itself.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS zlib1g)
 # What Debian wants beside the files that `cmake --install` puts in place: manual pages compressed
 # with gzip -9n (no timestamp, so builds compare equal) and a changelog in /usr/share/doc/zivavod.
 # CPack runs this on its staging folder.

@@ -5,7 +5,7 @@
 #   make libcxx   installs what is missing, builds and runs every test
 
 LIBCXX_PACKAGES := $(sort cmake make pkg-config clang libc++-dev libc++abi-dev googletest \
-  zlib1g-dev libminizip-dev unzip)
+  zlib1g-dev libminizip-dev libdeflate-dev unzip)
 LIBCXX_BUILD := build/libcxx
 
 .PHONY: libcxx

@@ -4,7 +4,8 @@
 #         -DZIVAVOD_GTEST_FROM_SOURCE=ON
 #
 # Debian's libgtest is built against libstdc++, so the tests need GoogleTest built from source
-# (cmake/gtest_from_source.cmake). zlib and minizip are C libraries and serve either library.
+# (cmake/gtest_from_source.cmake). zlib, minizip and libdeflate are C libraries and serve
+# either library.
 set(CMAKE_C_COMPILER clang)
 set(CMAKE_CXX_COMPILER clang++)
 # DWARF 4: Debian 12's valgrind cannot read the DWARF 5 that clang 14 writes by default.

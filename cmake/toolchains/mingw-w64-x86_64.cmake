@@ -1,11 +1,12 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 toolchain (posix thread model).
 #
 #   cmake -S . -B build/windows/cross --toolchain cmake/toolchains/mingw-w64-x86_64.cmake \
-#         -DMINGW_DEPS_PREFIX=<prefix holding lib/pkgconfig/minizip.pc> -DZIVAVOD_BUILD_TESTS=OFF
+#         -DMINGW_DEPS_PREFIX=<prefix holding lib/pkgconfig/{minizip,libdeflate}.pc> \
+#         -DZIVAVOD_BUILD_TESTS=OFF
 #
 # zlib comes from Debian's libz-mingw-w64-dev (in the toolchain's own tree); libraries built for
-# the target elsewhere (minizip) live under MINGW_DEPS_PREFIX. The program is linked fully static,
-# so zivavod.exe needs no DLL beyond the ones every Windows has.
+# the target elsewhere (minizip, libdeflate) live under MINGW_DEPS_PREFIX. The program is linked
+# fully static, so zivavod.exe needs no DLL beyond the ones every Windows has.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
