@@ -32,8 +32,7 @@ std::array<char, k_lexicon_name_length + 1> make_lexicon_name(std::span<char> sl
     if (c >= 'a' && c <= 'z') {
       c = static_cast<char>(c - 'a' + 'A');
     }
-    const bool keep = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    name[i] = keep ? c : ' ';
+    name[i] = is_lexicon_name_character(c) ? c : ' ';
     if (slot[i] == '\0') {
       slot[i] = ' ';
     }

@@ -19,6 +19,11 @@ inline constexpr std::uint32_t k_tables_device_address =
 inline constexpr std::uint16_t k_lexicon_magic = 0xAA55;
 inline constexpr std::size_t k_lexicon_name_length = 6;
 
+// True for the characters the device shows in a lexicon name: A to Z, 0 to 9 and the space.
+constexpr bool is_lexicon_name_character(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ';
+}
+
 // A record holds a word's letter codes, first letter highest, big-endian, then spare bits of
 // which the lowest is the dirty flag. A letter code is the low five bits of (byte - 1): a and A
 // give 0, z and Z give 25.
