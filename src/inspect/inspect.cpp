@@ -16,7 +16,7 @@
 namespace {
 
 // Larger than any manifest zivavod writes.
-constexpr std::size_t k_max_manifest_size = 64 * 1024;
+constexpr std::size_t k_max_manifest_size = std::size_t{64} * 1024;
 
 // The archive is read from memory through minizip's file callbacks: one read of the file, and
 // nothing outside its bytes can be reached.
@@ -100,8 +100,8 @@ struct entry {
   std::span<std::uint8_t> buffer;
   bool found = false;
   std::size_t position = 0;  // among the archive's entries
-  text_line name{};
-  bool read = false;  // read whole, its size and CRC-32 as the archive states
+  text_line name{};          // as the archive holds it: notes make it printable
+  bool read = false;         // read whole, its size and CRC-32 as the archive states
   std::size_t size = 0;
 };
 
@@ -135,12 +135,13 @@ void read_entry(unzFile zip, entry& e, const unz_file_info64& info, inspection& 
   if (got < 0) {
     note(r, "entry \"%s\" is damaged: its data cannot be inflated", e.name.data());
   } else if (size == e.buffer.size()) {
-    note(r, "entry \"%s\" is larger than %zu bytes", e.name.data(), e.buffer.size() - 1);
+    note(r, "entry \"%s\" is larger than %lu bytes", e.name.data(),
+         static_cast<unsigned long>(e.buffer.size() - 1));
   } else if (closed == UNZ_CRCERROR) {
     note(r, "entry \"%s\" is damaged: its CRC-32 does not match", e.name.data());
   } else if (size != info.uncompressed_size) {
-    note(r, "entry \"%s\" is damaged: it holds %zu bytes, not %llu", e.name.data(), size,
-         static_cast<unsigned long long>(info.uncompressed_size));
+    note(r, "entry \"%s\" is damaged: it holds %lu bytes, not %llu", e.name.data(),
+         static_cast<unsigned long>(size), static_cast<unsigned long long>(info.uncompressed_size));
   } else {
     e.read = true;
     e.size = size;
@@ -172,14 +173,14 @@ void read_entries(unzFile zip, std::array<entry, k_entry_roles>& entries, inspec
     e.found = true;
     e.position = position;
     e.name = name;
-    make_printable(e.name);
     if (info.compression_method != Z_DEFLATED) {
       note(r, "entry \"%s\" is not deflated (method %lu)", e.name.data(), info.compression_method);
     }
     read_entry(zip, e, info, r);
   }
   if (status != UNZ_END_OF_LIST_OF_FILE) {
-    note(r, "the archive's central directory is damaged at entry %zu", position + 1);
+    note(r, "the archive's central directory is damaged at entry %lu",
+         static_cast<unsigned long>(position + 1));
   }
 }
 
@@ -208,7 +209,8 @@ std::optional<std::uint16_t> check_init_packet(const entry& e, inspection& r) {
     return std::nullopt;
   }
   if (e.size != k_init_packet_size) {
-    note(r, "init packet \"%s\" is %zu bytes, not %zu", e.name.data(), e.size, k_init_packet_size);
+    note(r, "init packet \"%s\" is %lu bytes, not %lu", e.name.data(),
+         static_cast<unsigned long>(e.size), static_cast<unsigned long>(k_init_packet_size));
     return std::nullopt;
   }
   const auto crc = static_cast<std::uint16_t>(e.buffer[k_init_packet_crc_at] |
@@ -310,7 +312,8 @@ std::optional<std::uint16_t> check_manifest(const std::array<entry, k_entry_role
   const json_error error =
       read_json({reinterpret_cast<const char*>(e.buffer.data()), e.size}, fields);
   if (error.what != nullptr) {
-    note(r, "manifest.json is not valid JSON: %s at byte %zu", error.what, error.at);
+    note(r, "manifest.json is not valid JSON: %s at byte %lu", error.what,
+         static_cast<unsigned long>(error.at));
     return std::nullopt;
   }
   expect_name(fields[k_bin_file_field], entries[k_image_entry], "app image", r);
@@ -356,13 +359,15 @@ void check_image(const entry& e, inspection& r) {
   const auto image = std::span<const std::uint8_t>(e.buffer).first(e.size);
   r.image_read = true;
   r.image_name = e.name;
+  make_printable(r.image_name);
   r.image_size = e.size;
   r.image_crc16 = crc16_ccitt(image);
   if (e.size % 4 != 0) {
-    note(r, "app image is %zu bytes, not a multiple of 4", e.size);
+    note(r, "app image is %lu bytes, not a multiple of 4", static_cast<unsigned long>(e.size));
   }
   if (e.size < k_tables_offset) {
-    note(r, "app image is %zu bytes, too short for a lexicon (%zu)", e.size, k_tables_offset);
+    note(r, "app image is %lu bytes, too short for a lexicon (%lu)",
+         static_cast<unsigned long>(e.size), static_cast<unsigned long>(k_tables_offset));
     return;
   }
   const lexicon_header h =
@@ -391,9 +396,9 @@ void check_image(const entry& e, inspection& r) {
   if (length != e.size) {
     note(r,
          "lexicon header counts %lu six- and %lu four-letter words, an image of %llu bytes, "
-         "not %zu",
+         "not %lu",
          static_cast<unsigned long>(h.six_count), static_cast<unsigned long>(h.four_count),
-         static_cast<unsigned long long>(length), e.size);
+         static_cast<unsigned long long>(length), static_cast<unsigned long>(e.size));
   }
   const std::uint64_t six_bytes = std::uint64_t{k_six_letter_record_size} * h.six_count;
   const std::uint64_t four_bytes = std::uint64_t{k_four_letter_record_size} * h.four_count;

@@ -280,7 +280,8 @@ bool read_array(json_reader& r, int depth) {
   for (std::size_t index = 0;; ++index) {
     skip_space(r);
     std::array<char, 24> digits{};
-    const int length = std::snprintf(digits.data(), digits.size(), "%zu", index);
+    const int length =
+        std::snprintf(digits.data(), digits.size(), "%lu", static_cast<unsigned long>(index));
     const path_mark before = push_path(r, {digits.data(), static_cast<std::size_t>(length)}, false);
     if (!read_value(r, depth)) {
       return false;

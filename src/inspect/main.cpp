@@ -96,7 +96,7 @@ void print_words(const word_table& table) {
 
 void print_count(const char* what, const word_table& table) {
   std::printf("%s: %lu (%lu regular, %lu dirty)\n", what,
-              static_cast<unsigned long>(table.regular + table.dirty),
+              static_cast<unsigned long>(table.regular) + table.dirty,
               static_cast<unsigned long>(table.regular), static_cast<unsigned long>(table.dirty));
 }
 
@@ -107,8 +107,9 @@ void print_report(const char* path, const inspection& r, bool words) {
     std::printf("lexicon: \"%s\"\n", r.lexicon_name.data());
   }
   if (r.image_read) {
-    std::printf("app image: %s, %zu bytes, CRC-16 %u (0x%04X)\n", r.image_name.data(), r.image_size,
-                unsigned{r.image_crc16}, unsigned{r.image_crc16});
+    std::printf("app image: %s, %lu bytes, CRC-16 %u (0x%04X)\n", r.image_name.data(),
+                static_cast<unsigned long>(r.image_size), unsigned{r.image_crc16},
+                unsigned{r.image_crc16});
   }
   if (r.tables_read) {
     print_count("six-letter words", r.six);
@@ -148,8 +149,8 @@ int main(int argc, char** argv) {
     return k_trouble;
   }
   if (size > k_max_package_size) {
-    std::printf("package: %s\nproblem: larger than %zu bytes, which no package is\n", o.package,
-                k_max_package_size);
+    std::printf("package: %s\nproblem: larger than %lu bytes, which no package is\n", o.package,
+                static_cast<unsigned long>(k_max_package_size));
     return k_problems_found;
   }
   inspect_package(std::span<const std::uint8_t>(g_package).first(size), g_inspection);
