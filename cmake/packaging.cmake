@@ -2,7 +2,8 @@
 # Debian package. Included by the top CMakeLists.txt after the targets exist.
 include(GNUInstallDirs)
 
-install(FILES ${PROJECT_SOURCE_DIR}/doc/zivavod.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(man_pages ${PROJECT_SOURCE_DIR}/doc/zivavod.1 ${PROJECT_SOURCE_DIR}/doc/zivavod-inspect.1)
+install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # share/doc/zivavod: the README, the licence as a machine-readable Debian copyright file, and the
 # README's example with the build's firmware stand-in, so that an installed copy can run it.
@@ -33,19 +34,18 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/example.cfg ${PROJECT_SOURCE_DIR}/e
   ${PROJECT_BINARY_DIR}/examples/firmware.bin
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
-# The page must format without a single warning, and quote every console line as it is printed.
+# The pages must format without a single warning, and zivavod's quote every console line as it
+# is printed.
 if(ZIVAVOD_BUILD_TESTS)
   find_program(ZIVAVOD_GROFF groff)
   find_program(ZIVAVOD_MANDOC mandoc)
   if(ZIVAVOD_GROFF)
-    add_test(NAME man_page_groff
-      COMMAND ${ZIVAVOD_GROFF} -man -ww -z ${PROJECT_SOURCE_DIR}/doc/zivavod.1)
+    add_test(NAME man_page_groff COMMAND ${ZIVAVOD_GROFF} -man -ww -z ${man_pages})
     # groff reports warnings but still exits with 0: any output at all fails the test.
     set_tests_properties(man_page_groff PROPERTIES FAIL_REGULAR_EXPRESSION "." LABELS doc)
   endif()
   if(ZIVAVOD_MANDOC)
-    add_test(NAME man_page_mandoc
-      COMMAND ${ZIVAVOD_MANDOC} -T lint ${PROJECT_SOURCE_DIR}/doc/zivavod.1)
+    add_test(NAME man_page_mandoc COMMAND ${ZIVAVOD_MANDOC} -T lint ${man_pages})
     set_tests_properties(man_page_mandoc PROPERTIES FAIL_REGULAR_EXPRESSION "." LABELS doc)
   endif()
   add_test(NAME docs_quote_every_message
@@ -54,8 +54,8 @@ if(ZIVAVOD_BUILD_TESTS)
       "-DDOCUMENTS=${PROJECT_SOURCE_DIR}/doc/zivavod.1$<SEMICOLON>${PROJECT_SOURCE_DIR}/README.md"
       -P ${PROJECT_SOURCE_DIR}/doc/check_messages.cmake)
   set_tests_properties(docs_quote_every_message PROPERTIES LABELS doc)
-  # The example in both documents is what the program really prints for examples/ (run here, so
-  # only where the program runs on the build machine).
+  # The example in the documents is what the programs really print for examples/ (run here, so
+  # only where the programs run on the build machine).
   if(NOT CMAKE_CROSSCOMPILING)
     add_test(NAME docs_show_the_example
       COMMAND ${CMAKE_COMMAND}
@@ -64,6 +64,8 @@ if(ZIVAVOD_BUILD_TESTS)
         -DFIRMWARE=${PROJECT_BINARY_DIR}/examples/firmware.bin
         -DWORK_DIR=${PROJECT_BINARY_DIR}/docs_example
         "-DDOCUMENTS=${PROJECT_SOURCE_DIR}/doc/zivavod.1$<SEMICOLON>${PROJECT_SOURCE_DIR}/README.md"
+        -DINSPECTOR=$<TARGET_FILE:zivavod-inspect>
+        "-DINSPECT_DOCUMENTS=${PROJECT_SOURCE_DIR}/doc/zivavod-inspect.1$<SEMICOLON>${PROJECT_SOURCE_DIR}/README.md"
         -P ${PROJECT_SOURCE_DIR}/doc/check_example.cmake)
     set_tests_properties(docs_show_the_example PROPERTIES LABELS doc)
   endif()
@@ -82,7 +84,8 @@ set(CPACK_PACKAGE_DESCRIPTION
   "zivavod reads four- and six-letter words from up to eight word lists, packs\n"
   "them into a lexicon behind the application firmware of the ZORV-OLED device\n"
   "and writes the result as an over-the-air DFU package: a zip archive holding\n"
-  "an init packet, manifest.json and the new app image.")
+  "an init packet, manifest.json and the new app image. zivavod-inspect reads\n"
+  "such a package back, checks it as the device will and lists its words.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # zivavod_VERSION_ARCH.deb

@@ -1,8 +1,10 @@
 # Runs the program on examples/ and fails when a document does not show the example as it is:
 # each line of example.cfg, of household.txt and of the run's output must stand as a line of its
-# own in each document (indented by four spaces in Markdown). Usage:
+# own in each document (indented by four spaces in Markdown). Likewise each line zivavod-inspect
+# prints for the example's package, in each of INSPECT_DOCUMENTS. Usage:
 #   cmake -DPROGRAM=zivavod -DEXAMPLES=examples -DFIRMWARE=build/dev/examples/firmware.bin
-#         -DWORK_DIR=scratch -DDOCUMENTS="doc/zivavod.1;README.md" -P this
+#         -DWORK_DIR=scratch -DDOCUMENTS="doc/zivavod.1;README.md" -DINSPECTOR=zivavod-inspect
+#         -DINSPECT_DOCUMENTS="doc/zivavod-inspect.1;README.md" -P this
 cmake_minimum_required(VERSION 3.25)
 
 get_filename_component(PROGRAM "${PROGRAM}" ABSOLUTE)
@@ -20,22 +22,36 @@ file(STRINGS "${EXAMPLES}/example.cfg" config_lines)
 file(STRINGS "${EXAMPLES}/household.txt" word_lines)
 string(REGEX REPLACE "\n$" "" output "${output}")
 string(REPLACE "\n" ";" output_lines "${output}")
+execute_process(COMMAND "${INSPECTOR}" example_package.zip WORKING_DIRECTORY "${WORK_DIR}"
+  RESULT_VARIABLE status OUTPUT_VARIABLE inspected ERROR_VARIABLE errors)
+if(NOT status EQUAL 0 OR NOT errors STREQUAL "")
+  message(FATAL_ERROR "zivavod-inspect failed on the example (${status}):\n${inspected}${errors}")
+endif()
+string(REGEX REPLACE "\n$" "" inspected "${inspected}")
+string(REPLACE "\n" ";" inspected_lines "${inspected}")
 
 set(failed FALSE)
-foreach(document IN LISTS DOCUMENTS)
-  file(READ "${document}" text)
-  set(indent "")
-  if(document MATCHES "\\.md$")
-    set(indent "    ")
-  else()
-    string(REPLACE "\\-" "-" text "${text}")
+set(run_lines ${config_lines} ${word_lines} ${output_lines})
+foreach(kind IN ITEMS run inspected)
+  set(documents ${DOCUMENTS})
+  if(kind STREQUAL "inspected")
+    set(documents ${INSPECT_DOCUMENTS})
   endif()
-  foreach(line IN LISTS config_lines word_lines output_lines)
-    string(FIND "${text}" "\n${indent}${line}\n" at)
-    if(at EQUAL -1)
-      message(SEND_ERROR "${document} does not show the example line: ${line}")
-      set(failed TRUE)
+  foreach(document IN LISTS documents)
+    file(READ "${document}" text)
+    set(indent "")
+    if(document MATCHES "\\.md$")
+      set(indent "    ")
+    else()
+      string(REPLACE "\\-" "-" text "${text}")
     endif()
+    foreach(line IN LISTS ${kind}_lines)
+      string(FIND "${text}" "\n${indent}${line}\n" at)
+      if(at EQUAL -1)
+        message(SEND_ERROR "${document} does not show the example line: ${line}")
+        set(failed TRUE)
+      endif()
+    endforeach()
   endforeach()
 endforeach()
 if(NOT failed)

@@ -8,7 +8,7 @@
 # input, once fixed, belongs in fuzz/regressions/TARGET.
 
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= word_list
+FUZZ_TARGETS ?= word_list inspect
 FUZZ_BUILD := build/fuzz
 FUZZ_TOOLS := clang libclang-rt-14-dev
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks it with lintian (no error, no warning that is not fixed or
 # overridden with its reason), installs it with dpkg as a user would, runs the installed zivavod
-# from PATH on the installed example and finds its manual page, then removes the package again.
+# from PATH on the installed example, checks its package with zivavod-inspect and finds both
+# manual pages, then removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 export DEBIAN_FRONTEND=noninteractive
@@ -58,10 +59,13 @@ fi
   { echo "no package line"; exit 1; }
 [ ! -s "$work/err.txt" ] || { echo "unexpected standard error output"; exit 1; }
 (cd "$work" && unzip -t example_package.zip)
+(cd "$work" && zivavod-inspect example_package.zip) || { echo "zivavod-inspect: not sound"; exit 1; }
 
-page=$(man -w zivavod)
-echo "manual page: $page"
-[ "$page" = /usr/share/man/man1/zivavod.1.gz ] || { echo "man -w found $page"; exit 1; }
-warnings=$(MANWIDTH=80 man --warnings zivavod 2>&1 >/dev/null)
-[ -z "$warnings" ] || { echo "man zivavod warns: $warnings"; exit 1; }
-echo "deb: installed, ran the example, found the manual page"
+for program in zivavod zivavod-inspect; do
+  page=$(man -w "$program")
+  echo "manual page: $page"
+  [ "$page" = "/usr/share/man/man1/$program.1.gz" ] || { echo "man -w found $page"; exit 1; }
+  warnings=$(MANWIDTH=80 man --warnings "$program" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || { echo "man $program warns: $warnings"; exit 1; }
+done
+echo "deb: installed, ran the example and inspected its package, found the manual pages"

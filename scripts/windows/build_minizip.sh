@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds minizip's zip writer for the Windows target into PREFIX (a folder of the build tree):
-# lib/libminizip.a, include/minizip/{zip,ioapi}.h and lib/pkgconfig/minizip.pc, laid out like
-# Debian's libminizip-dev so that the project's pkg-config lookup finds it unchanged.
+# Builds minizip's zip writer and reader for the Windows target into PREFIX (a folder of the
+# build tree): lib/libminizip.a, include/minizip/{zip,unzip,ioapi}.h and lib/pkgconfig/minizip.pc,
+# laid out like Debian's libminizip-dev so that the project's pkg-config lookup finds it unchanged.
 # Debian ships zlib for mingw-w64 but no minizip, so the sources come from Debian's zlib source
 # package (its contrib/minizip), whichever version the archive serves, fetched by
 # fetch_debian_source.sh without touching the machine's apt configuration.
@@ -15,7 +15,8 @@ triple=x86_64-w64-mingw32
 cc=${triple}-gcc-posix
 ar=${triple}-ar
 
-if [ -f "$prefix/lib/libminizip.a" ] && [ -f "$prefix/lib/pkgconfig/minizip.pc" ]; then
+if [ -f "$prefix/lib/libminizip.a" ] && [ -f "$prefix/lib/pkgconfig/minizip.pc" ] &&
+  [ -f "$prefix/include/minizip/unzip.h" ]; then
   exit 0
 fi
 
@@ -30,15 +31,16 @@ if [ ! -f "$minizip_dir/zip.c" ] || [ ! -f "$zlib_dir/zlib.h" ]; then
 fi
 zlib_version=$(sed -n 's/^#define ZLIB_VERSION "\([^"]*\)".*/\1/p' "$zlib_dir/zlib.h")
 
-# Only the writer is needed; the program supplies its own file callbacks, so iowin32.c is not.
+# zivavod writes with zip.c, zivavod-inspect reads with unzip.c; both supply their own file
+# callbacks, so iowin32.c is not needed.
 objects=()
-for source in zip.c ioapi.c; do
+for source in zip.c unzip.c ioapi.c; do
   object="$src_root/${source%.c}.o"
   "$cc" -O2 -c "$minizip_dir/$source" -o "$object"
   objects+=("$object")
 done
 "$ar" rcs "$prefix/lib/libminizip.a" "${objects[@]}"
-cp "$minizip_dir/zip.h" "$minizip_dir/ioapi.h" "$prefix/include/minizip/"
+cp "$minizip_dir/zip.h" "$minizip_dir/unzip.h" "$minizip_dir/ioapi.h" "$prefix/include/minizip/"
 
 cat >"$prefix/lib/pkgconfig/minizip.pc" <<EOF
 prefix=$prefix
@@ -46,7 +48,7 @@ libdir=\${prefix}/lib
 includedir=\${prefix}/include/minizip
 
 Name: minizip
-Description: Minizip zip writer, built for $triple from Debian's zlib $zlib_version sources
+Description: Minizip zip writer and reader, built for $triple from Debian's zlib $zlib_version sources
 Version: $zlib_version
 Libs: -L\${libdir} -lminizip
 Libs.private: -lz

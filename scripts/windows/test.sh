@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs build/windows/cross/zivavod.exe under wine through the end-to-end cases (tests/cli/cases,
-# the runner built for this machine in build/windows/host and pointed at the launcher): the
-# shared cases, and those tagged [windows] where the platform differs. Expects
+# Runs build/windows/cross/zivavod.exe, and zivavod-inspect.exe where the cases' scripts call the
+# inspector, under wine through the end-to-end cases (tests/cli/cases, the runner built for this
+# machine in build/windows/host and pointed at the launchers): the shared cases, and those
+# tagged [windows] where the platform differs. Expects
 # scripts/windows/build.sh to have run; wine keeps its prefix in build/windows/wine.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -27,6 +28,7 @@ cmake --build build/windows/host --target zivavod zivavod_cli_tests example_firm
 
 status=0
 ZIVAVOD_CLI_TARGET=windows ZIVAVOD_CLI_PROGRAM="$root/scripts/windows/zivavod_wine.sh" \
+  ZIVAVOD_CLI_INSPECT="$root/scripts/windows/zivavod_inspect_wine.sh" \
   ctest --test-dir build/windows/host -L cli -j2 --output-on-failure || status=1
 /usr/lib/wine/wineserver64 -k 2>/dev/null || true
 exit "$status"

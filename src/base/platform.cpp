@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -161,4 +162,18 @@ std::tm local_time_now() {
   (void)localtime_r(&now, &local);
 #endif
   return local;
+}
+
+std::tm utc_time(std::time_t seconds) {
+  std::tm utc{};
+#ifdef _WIN32
+  const bool converted = gmtime_s(&utc, &seconds) == 0;
+#else
+  const bool converted = gmtime_r(&seconds, &utc) != nullptr;
+#endif
+  if (!converted) {
+    utc = std::tm{};
+    utc.tm_year = std::numeric_limits<int>::max();
+  }
+  return utc;
 }

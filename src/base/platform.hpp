@@ -53,3 +53,7 @@ inline constexpr bool k_device_names_reserved = false;
 
 // The current local date and time.
 std::tm local_time_now();
+
+// The date and time in UTC seconds after 1970 began. A moment too far ahead for the system to
+// convert (an int's years, or past the year 3000 on Windows) gives a year beyond any zip date.
+std::tm utc_time(std::time_t seconds);

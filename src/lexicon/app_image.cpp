@@ -12,17 +12,6 @@
 
 namespace {
 
-void put_le16(std::span<std::uint8_t, 2> out, std::uint16_t value) {
-  out[0] = static_cast<std::uint8_t>(value & 0xFF);
-  out[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put_le32(std::span<std::uint8_t, 4> out, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) {
-    out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-  }
-}
-
 void read_firmware_head(const char* bin_path, std::span<std::uint8_t> app_buffer) {
   const unique_file file{std::fopen(bin_path, "rb")};
   if (!file || is_directory(file.get())) {
@@ -31,16 +20,6 @@ void read_firmware_head(const char* bin_path, std::span<std::uint8_t> app_buffer
   if (std::fread(app_buffer.data(), 1, k_firmware_head_size, file.get()) != k_firmware_head_size) {
     fail_err(msg::k_bin_too_short);
   }
-}
-
-void write_lexicon_header(std::span<std::uint8_t, k_lexicon_header_size> header,
-                          const char* lexicon_name, std::uint32_t n6, std::uint32_t n4) {
-  put_le16(header.subspan<0, 2>(), k_lexicon_magic);
-  std::memcpy(&header[2], lexicon_name, k_lexicon_name_length);
-  put_le32(header.subspan<8, 4>(), k_tables_device_address + 4 * n6);
-  put_le32(header.subspan<12, 4>(), n4);
-  put_le32(header.subspan<16, 4>(), k_tables_device_address);
-  put_le32(header.subspan<20, 4>(), n6);
 }
 
 }  // namespace
@@ -53,8 +32,7 @@ std::array<char, k_lexicon_name_length + 1> make_lexicon_name(std::span<char> sl
     if (c >= 'a' && c <= 'z') {
       c = static_cast<char>(c - 'a' + 'A');
     }
-    const bool keep = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    name[i] = keep ? c : ' ';
+    name[i] = is_lexicon_name_character(c) ? c : ' ';
     if (slot[i] == '\0') {
       slot[i] = ' ';
     }
@@ -77,14 +55,14 @@ app_image build_app_image(const char* bin_path, std::span<char> lexicon_slot,
   const std::size_t six_bytes = k_six_letter_record_size * n6;
   const std::size_t four_bytes = k_four_letter_record_size * n4;
   const std::size_t unfilled = k_tables_offset + six_bytes + four_bytes;
-  const std::size_t length = (unfilled + 3) / 4 * 4;
+  const auto length = static_cast<std::size_t>(image_length(n6, n4));
   if (length > app_buffer.size()) {
     say(msg::k_image_too_large);
     fail(msg::k_max_file_size, static_cast<int>(app_buffer.size()));
   }
 
-  write_lexicon_header(app_buffer.subspan<k_firmware_head_size, k_lexicon_header_size>(),
-                       name.data(), n6, n4);
+  put_lexicon_header(app_buffer.subspan<k_firmware_head_size, k_lexicon_header_size>(),
+                     make_lexicon_header(name.data(), n6, n4));
   // The gap behind the header is zeroed so the image and its CRC never depend on stale memory.
   const std::size_t gap = k_firmware_head_size + k_lexicon_header_size;
   std::fill(&app_buffer[gap], &app_buffer[k_tables_offset], std::uint8_t{0});

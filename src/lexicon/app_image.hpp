@@ -5,16 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "lexicon/layout.hpp"
 #include "lexicon/word_store.hpp"
-
-inline constexpr std::size_t k_app_buffer_size = 146432;  // the device's application area
-inline constexpr std::size_t k_firmware_head_size = 43008;
-inline constexpr std::size_t k_lexicon_header_size = 24;
-inline constexpr std::size_t k_tables_offset = 43072;
-inline constexpr std::uint32_t k_tables_device_address =
-    0x22840;  // image offset 43072 on the device
-inline constexpr std::uint16_t k_lexicon_magic = 0xAA55;
-inline constexpr std::size_t k_lexicon_name_length = 6;
 
 // The finished image in the app buffer and its CRC.
 struct app_image {

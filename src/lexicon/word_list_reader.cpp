@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstring>
 
+#include "lexicon/layout.hpp"
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && \
     !defined(ZIVAVOD_PORTABLE_ONLY)
 #include <immintrin.h>
@@ -106,18 +108,20 @@ std::uint64_t upper_case_bytes(std::uint64_t bytes) {
          (k_ones * 0x80);
 }
 
-// The word's bytes, which fill the low bytes of bytes, as letter codes: the low five bits of
-// (byte - 1). A token byte is never zero, so no byte borrows from the one above it.
+// The word's bytes, which fill the low bytes of bytes, as letter codes in the low five bits of
+// each byte (the packing below takes those bits alone). A token byte is never zero, so no byte
+// borrows from the one above it.
 std::uint64_t letter_codes(std::uint64_t bytes) { return bytes - k_ones; }
+static_assert(k_letter_code_bits == 5, "the packing of letter codes takes five bits a byte");
 
-// Appends the low size bytes of record, most significant first, with the dirty flag in bit 0,
+// Appends the low size bytes of record, most significant first, with the dirty flag set,
 // unless the table is full: a record is stored only while a byte of its buffer stays free behind
 // it. A refused word is dropped silently; the image size check reports the overflow.
 void append_record(record_table& table, std::uint32_t record, bool dirty, std::size_t size) {
   if (table.pos + size >= table.end) {
     return;
   }
-  record |= dirty ? 1u : 0u;
+  record |= dirty ? k_dirty_flag : 0u;
   for (std::size_t i = 0; i < size; ++i) {
     table.data[table.pos + i] = static_cast<std::uint8_t>(record >> (8 * (size - 1 - i)));
   }
@@ -125,20 +129,20 @@ void append_record(record_table& table, std::uint32_t record, bool dirty, std::s
   table.dirty += dirty ? 1 : 0;
 }
 
-// Appends the record of the four-letter word at word: four letter codes, then four low bits.
+// Appends the record of the four-letter word at word: four letter codes, then the spare bits.
 template <typename machine>
 void store_four(record_sink& sink, const std::uint8_t* word) {
   const std::uint64_t bytes = load_big_endian(word) >> 32;
-  append_record(sink.four, machine::pack_four(letter_codes(bytes)) << 4,
+  append_record(sink.four, machine::pack_four(letter_codes(bytes)) << k_four_letter_spare_bits,
                 upper_case_bytes(bytes) != 0, k_four_letter_record_size);
 }
 
-// Appends the record of the six-letter word at word: six letter codes, then two low bits.
+// Appends the record of the six-letter word at word: six letter codes, then the spare bits.
 template <typename machine>
 void store_six(record_sink& sink, const std::uint8_t* word) {
   const std::uint64_t bytes = load_big_endian(word) >> 16;
-  append_record(sink.six, machine::pack_six(letter_codes(bytes)) << 2, upper_case_bytes(bytes) != 0,
-                k_six_letter_record_size);
+  append_record(sink.six, machine::pack_six(letter_codes(bytes)) << k_six_letter_spare_bits,
+                upper_case_bytes(bytes) != 0, k_six_letter_record_size);
 }
 
 // Counts the window's line ends, finds its cut text and stores the 4- and 6-byte tokens that end

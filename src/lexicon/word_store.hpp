@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <span>
 
+#include "lexicon/layout.hpp"
+
 // Size of each of the two record buffers.
 inline constexpr std::size_t k_word_buffer_size = 256000;
 // The most bytes one word list file may hold.
 inline constexpr std::int64_t k_word_list_byte_limit = 256000;
-inline constexpr std::size_t k_four_letter_record_size = 3;
-inline constexpr std::size_t k_six_letter_record_size = 4;
 
 // The records of all word list files of a run, and their counters.
 struct word_store {

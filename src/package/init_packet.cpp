@@ -1,13 +1,16 @@
 #include "package/init_packet.hpp"
 
 void build_init_packet(init_packet& packet, std::uint16_t firmware_crc16) {
-  // clang-format off
-  packet = {0xFF, 0xFF,              // device_type 0xFFFF
-            0xFF, 0xFF,              // device_revision 0xFFFF
-            0xFF, 0xFF, 0xFF, 0xFF,  // application_version 0xFFFFFFFF
-            0x01, 0x00,              // softdevice_req_count 1
-            0xFE, 0xFF,              // softdevice_req[0] 0xFFFE: any SoftDevice
-            static_cast<std::uint8_t>(firmware_crc16 & 0xFF),
-            static_cast<std::uint8_t>(firmware_crc16 >> 8)};
-  // clang-format on
+  std::size_t at = 0;
+  const auto put = [&packet, &at](std::uint32_t value, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+      packet[at++] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+  };
+  put(k_device_type, 2);
+  put(k_device_revision, 2);
+  put(k_application_version, 4);
+  put(1, 2);  // softdevice_req_count
+  put(k_softdevice_any, 2);
+  put(firmware_crc16, 2);
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "package/init_packet.hpp"
+
 namespace {
 
 using escaped_name = std::array<char, (k_max_escape_length * (k_name_size - 1)) + 1>;
@@ -38,27 +40,29 @@ int write_manifest(std::span<char> buffer, const char* bin_file, const char* dat
                    int firmware_crc16) {
   const escaped_name bin = escape_json(bin_file);
   const escaped_name dat = escape_json(dat_file);
-  const int length = std::snprintf(buffer.data(), buffer.size(),
-                                   "{\r\n"
-                                   "    \"manifest\": {\r\n"
-                                   "        \"application\": {\r\n"
-                                   "            \"bin_file\": \"%s\",\r\n"
-                                   "            \"dat_file\": \"%s\",\r\n"
-                                   "            \"init_packet_data\": {\r\n"
-                                   "                \"application_version\": %lu,\r\n"
-                                   "                \"device_revision\": %lu,\r\n"
-                                   "                \"device_type\": %lu,\r\n"
-                                   "                \"firmware_crc16\": %d,\r\n"
-                                   "                \"softdevice_req\": [\r\n"
-                                   "                    %lu\r\n"
-                                   "                ]\r\n"
-                                   "            }\r\n"
-                                   "        },\r\n"
-                                   "        \"dfu_version\": 0.5\r\n"
-                                   "    }\r\n"
-                                   "}",
-                                   bin.data(), dat.data(), 4294967295UL, 65535UL, 65535UL,
-                                   firmware_crc16, 65534UL);
+  const int length = std::snprintf(
+      buffer.data(), buffer.size(),
+      "{\r\n"
+      "    \"manifest\": {\r\n"
+      "        \"application\": {\r\n"
+      "            \"bin_file\": \"%s\",\r\n"
+      "            \"dat_file\": \"%s\",\r\n"
+      "            \"init_packet_data\": {\r\n"
+      "                \"application_version\": %lu,\r\n"
+      "                \"device_revision\": %lu,\r\n"
+      "                \"device_type\": %lu,\r\n"
+      "                \"firmware_crc16\": %d,\r\n"
+      "                \"softdevice_req\": [\r\n"
+      "                    %lu\r\n"
+      "                ]\r\n"
+      "            }\r\n"
+      "        },\r\n"
+      "        \"dfu_version\": 0.5\r\n"
+      "    }\r\n"
+      "}",
+      bin.data(), dat.data(), static_cast<unsigned long>(k_application_version),
+      static_cast<unsigned long>(k_device_revision), static_cast<unsigned long>(k_device_type),
+      firmware_crc16, static_cast<unsigned long>(k_softdevice_any));
   // A text cut short by a small buffer must never pass for a manifest.
   return length >= 0 && static_cast<std::size_t>(length) < buffer.size() ? length : -1;
 }

@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -152,8 +154,29 @@ bool add_entry(zipFile zip, std::FILE* file, libdeflate_compressor* compressor, 
   return written && closed && std::fflush(file) == 0;
 }
 
+// The moment SOURCE_DATE_EPOCH names, in UTC, when it holds seconds since 1970 as decimal digits
+// alone (no sign, no blank) that fit time_t: builds that must come out the same byte for byte set
+// it. Empty when it is unset or holds anything else, which is then ignored.
+std::optional<std::tm> source_date() {
+  const char* const text = std::getenv("SOURCE_DATE_EPOCH");
+  if (text == nullptr || *text == '\0') {
+    return std::nullopt;
+  }
+  std::time_t seconds = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    const int digit = *p - '0';
+    if (digit < 0 || digit > 9 ||
+        seconds > (std::numeric_limits<std::time_t>::max() - digit) / 10) {
+      return std::nullopt;
+    }
+    seconds = seconds * 10 + digit;
+  }
+  return utc_time(seconds);
+}
+
 zip_fileinfo entry_info() {
-  const std::tm now = clamp_to_zip_dates(local_time_now());
+  const std::optional<std::tm> fixed = source_date();
+  const std::tm now = clamp_to_zip_dates(fixed ? *fixed : local_time_now());
   zip_fileinfo info{};
   info.tmz_date.tm_sec = static_cast<uInt>(now.tm_sec);
   info.tmz_date.tm_min = static_cast<uInt>(now.tm_min);

@@ -16,8 +16,9 @@
 //   -- check -- / -- check.out --   shell lines run after the program, and their whole output
 //
 // A section name may carry [posix] or [windows] to hold only on that platform. Shell lines see
-// the program as $ZIVAVOD. The Windows build runs through a launcher (ZIVAVOD_CLI_PROGRAM) with
-// ZIVAVOD_CLI_TARGET=windows: its console lines must end CR LF and are compared as LF.
+// the program as $ZIVAVOD and zivavod-inspect as $ZIVAVOD_INSPECT. The Windows build runs through
+// launchers (ZIVAVOD_CLI_PROGRAM, ZIVAVOD_CLI_INSPECT) with ZIVAVOD_CLI_TARGET=windows: its
+// console lines must end CR LF and are compared as LF.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -34,6 +35,11 @@ struct case_data {
   std::map<std::string, std::string> sections;  // by name, tags taken off
   std::vector<std::string> files;               // section names that are files, in order
 };
+
+std::string inspector_path() {
+  const char* const override_path = std::getenv("ZIVAVOD_CLI_INSPECT");
+  return override_path != nullptr ? override_path : ZIVAVOD_INSPECT_PROGRAM;
+}
 
 bool windows_target() {
   const char* const target = std::getenv("ZIVAVOD_CLI_TARGET");
@@ -172,7 +178,8 @@ class CaseTest : public ProgramTest {
 
   void TestBody() override {
     const std::string program = program_path();
-    const std::string shell_env = "cd '" + dir_ + "' && ZIVAVOD='" + program + "' ";
+    const std::string shell_env = "cd '" + dir_ + "' && ZIVAVOD='" + program +
+                                  "' ZIVAVOD_INSPECT='" + inspector_path() + "' ";
     for (const std::string& name : case_.files) {
       std::filesystem::create_directories(std::filesystem::path(path(name)).parent_path());
       file(name, case_.sections.at(name));
