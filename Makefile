@@ -2,10 +2,11 @@
 # `make demo` and `make test` each do the whole set-up on a fresh Debian 12 machine as root.
 
 PRESET ?= dev
-# valgrind, groff-base and mandoc run parts of the suite (memory checks, manual page checks): a
-# machine set up by `make deps` skips none of it.
+# valgrind, groff-base and mandoc run parts of the suite (memory checks, manual page checks), and
+# the end-to-end cases read packages back with unzip and python3: a machine set up by `make deps`
+# skips none of it.
 PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libdeflate-dev libgtest-dev unzip \
-  valgrind groff-base mandoc
+  valgrind groff-base mandoc python3
 BUILD := build/$(PRESET)
 # Every core for the builds, here, in mk/ and in the scripts started from there; the test presets
 # say how many tests run at once.

@@ -4,8 +4,7 @@
 # built here, as on a processor without x86-64 vector instructions.
 #   make libcxx   installs what is missing, builds and runs every test
 
-LIBCXX_PACKAGES := $(sort cmake make pkg-config clang libc++-dev libc++abi-dev googletest \
-  zlib1g-dev libminizip-dev libdeflate-dev unzip)
+LIBCXX_PACKAGES := $(sort $(PACKAGES) clang libc++-dev libc++abi-dev googletest)
 LIBCXX_BUILD := build/libcxx
 
 .PHONY: libcxx
