@@ -45,18 +45,21 @@ struct window_masks {
 
 // What the scan carries from one window to the next.
 struct scan_state {
-  std::uint64_t ignoring = 0;         // k_first_own while text is cut up to the next line end
-  std::uint64_t ignored_history = 0;  // which of the next window's first 8 bytes are cut
-  std::int64_t lines = 0;             // line ends seen
-  std::int32_t words = 0;             // records stored
+  // The cut text: in the low 8 bits which of the next window's first 8 bytes are cut, and
+  // k_first_own while the cut runs on to the next line end. One word, so that a window with
+  // nothing cut tests a single register.
+  std::uint64_t cut = 0;
+  std::int64_t lines = 0;  // line ends seen
+  std::int32_t words = 0;  // records stored
 };
 
-// One record buffer's write side: where the next record goes, where the buffer ends, and how
-// many of the records written are dirty.
+constexpr std::uint64_t k_cut_history = 0xFF;
+
+// One record buffer's write side: where the next record goes, the first place one may no
+// longer go, and how many of the records written are dirty.
 struct record_table {
-  std::uint8_t* data = nullptr;
-  std::size_t pos = 0;
-  std::size_t end = 0;
+  std::uint8_t* next = nullptr;
+  std::uint8_t* limit = nullptr;
   std::int32_t dirty = 0;
 };
 
@@ -67,20 +70,28 @@ struct record_sink {
   record_table four;  // flw_buff
 };
 
+// A record is stored only while a byte of its buffer stays free behind it; a refused word is
+// dropped silently, and the image size check reports the overflow.
+record_table open_table(std::span<std::uint8_t> buffer, std::size_t pos, std::size_t size) {
+  const std::size_t limit = buffer.size() > size ? buffer.size() - size : 0;
+  return {buffer.data() + pos, buffer.data() + limit, 0};
+}
+
 // The sink over the store's buffers, at its write positions.
 record_sink open_sink(const word_store& store) {
-  return {{store.slw_buff.data(), store.slw_pos, store.slw_buff.size(), 0},
-          {store.flw_buff.data(), store.flw_pos, store.flw_buff.size(), 0}};
+  return {open_table(store.slw_buff, store.slw_pos, k_six_letter_record_size),
+          open_table(store.flw_buff, store.flw_pos, k_four_letter_record_size)};
 }
 
 // Moves what the sink stored into the store's positions and counters; returns the records.
 std::int32_t close_sink(const record_sink& sink, word_store& store) {
-  const auto six =
-      static_cast<std::int32_t>((sink.six.pos - store.slw_pos) / k_six_letter_record_size);
+  const auto six_end = static_cast<std::size_t>(sink.six.next - store.slw_buff.data());
+  const auto four_end = static_cast<std::size_t>(sink.four.next - store.flw_buff.data());
+  const auto six = static_cast<std::int32_t>((six_end - store.slw_pos) / k_six_letter_record_size);
   const auto four =
-      static_cast<std::int32_t>((sink.four.pos - store.flw_pos) / k_four_letter_record_size);
-  store.slw_pos = sink.six.pos;
-  store.flw_pos = sink.four.pos;
+      static_cast<std::int32_t>((four_end - store.flw_pos) / k_four_letter_record_size);
+  store.slw_pos = six_end;
+  store.flw_pos = four_end;
   store.dirty_six_letter_words += sink.six.dirty;
   store.regular_six_letter_words += six - sink.six.dirty;
   store.dirty_four_letter_words += sink.four.dirty;
@@ -115,17 +126,20 @@ std::uint64_t letter_codes(std::uint64_t bytes) { return bytes - k_ones; }
 static_assert(k_letter_code_bits == 5, "the packing of letter codes takes five bits a byte");
 
 // Appends the low size bytes of record, most significant first, with the dirty flag set,
-// unless the table is full: a record is stored only while a byte of its buffer stays free behind
-// it. A refused word is dropped silently; the image size check reports the overflow.
-void append_record(record_table& table, std::uint32_t record, bool dirty, std::size_t size) {
-  if (table.pos + size >= table.end) {
+// unless the table is full. The record goes out as one 4-byte store: behind a 3-byte record
+// that is the byte kept free, which the next record overwrites and nothing reads.
+template <std::size_t size>
+void append_record(record_table& table, std::uint32_t record, bool dirty) {
+  static_assert(size == 3 || size == 4);
+  if (table.next >= table.limit) {
     return;
   }
-  record |= dirty ? k_dirty_flag : 0u;
-  for (std::size_t i = 0; i < size; ++i) {
-    table.data[table.pos + i] = static_cast<std::uint8_t>(record >> (8 * (size - 1 - i)));
+  record = (record | (dirty ? k_dirty_flag : 0u)) << (8 * (4 - size));
+  if constexpr (std::endian::native == std::endian::little) {
+    record = __builtin_bswap32(record);
   }
-  table.pos += size;
+  std::memcpy(table.next, &record, sizeof record);
+  table.next += size;
   table.dirty += dirty ? 1 : 0;
 }
 
@@ -133,16 +147,18 @@ void append_record(record_table& table, std::uint32_t record, bool dirty, std::s
 template <typename machine>
 void store_four(record_sink& sink, const std::uint8_t* word) {
   const std::uint64_t bytes = load_big_endian(word) >> 32;
-  append_record(sink.four, machine::pack_four(letter_codes(bytes)) << k_four_letter_spare_bits,
-                upper_case_bytes(bytes) != 0, k_four_letter_record_size);
+  append_record<k_four_letter_record_size>(
+      sink.four, machine::pack_four(letter_codes(bytes)) << k_four_letter_spare_bits,
+      upper_case_bytes(bytes) != 0);
 }
 
 // Appends the record of the six-letter word at word: six letter codes, then the spare bits.
 template <typename machine>
 void store_six(record_sink& sink, const std::uint8_t* word) {
   const std::uint64_t bytes = load_big_endian(word) >> 16;
-  append_record(sink.six, machine::pack_six(letter_codes(bytes)) << k_six_letter_spare_bits,
-                upper_case_bytes(bytes) != 0, k_six_letter_record_size);
+  append_record<k_six_letter_record_size>(
+      sink.six, machine::pack_six(letter_codes(bytes)) << k_six_letter_spare_bits,
+      upper_case_bytes(bytes) != 0);
 }
 
 // Counts the window's line ends, finds its cut text and stores the 4- and 6-byte tokens that end
@@ -152,8 +168,8 @@ template <typename machine>
                                                const std::uint8_t* base, record_sink& sink) {
   std::uint64_t line_ends = m.lf;
   std::uint64_t cut = 0;
-  if (m.rare || (s.ignoring | s.ignored_history) != 0) {
-    cut = s.ignored_history;
+  if (m.rare || s.cut != 0) {
+    cut = s.cut & k_cut_history;
     if (m.unusual) {
       line_ends |= m.cr;
       // An LF right after a CR belongs to the same line end.
@@ -164,12 +180,11 @@ template <typename machine>
     // and stops at the line end: the bits the carry flipped are the cut bytes. A carry out of
     // the window's top goes on at the next window's first byte of its own.
     const std::uint64_t comments = m.slash & (m.slash << 1) & (line_ends << 2);
-    const std::uint64_t starts = ((comments | m.nul) & k_own) | s.ignoring;
+    const std::uint64_t starts = ((comments | m.nul) & k_own) | (s.cut & k_first_own);
     const std::uint64_t text = ~line_ends & k_own;
     const std::uint64_t sum = text + starts;
-    s.ignoring = sum < text ? k_first_own : 0;
     cut |= ((sum ^ text) | starts) & text;
-    s.ignored_history = cut >> k_step;
+    s.cut = (cut >> k_step) | (sum < text ? k_first_own : 0);
   }
   s.lines += machine::count_ones(line_ends & k_own);
 
