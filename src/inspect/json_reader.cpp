@@ -229,6 +229,29 @@ json_field* field_here(json_reader& r) {
 
 bool read_value(json_reader& r, int depth);
 
+// What follows a member of an object or an element of an array.
+enum class item_end { more, closed, failed };
+
+// Reads the value at the current path, then the comma or closing bracket behind it.
+item_end read_item(json_reader& r, int depth, path_mark before, char close,
+                   const char* missing) {
+  if (!read_value(r, depth)) {
+    return item_end::failed;
+  }
+  restore_path(r, before);
+  skip_space(r);
+  if (peek(r) == close) {
+    ++r.at;
+    return item_end::closed;
+  }
+  if (peek(r) != ',') {
+    (void)fail(r, missing);
+    return item_end::failed;
+  }
+  ++r.at;
+  return item_end::more;
+}
+
 bool read_object(json_reader& r, int depth) {
   ++r.at;
   skip_space(r);
@@ -254,19 +277,10 @@ bool read_object(json_reader& r, int depth) {
     skip_space(r);
     const path_mark before =
         push_path(r, {key.data(), std::min(key_length, key.size())}, key_length > key.size());
-    if (!read_value(r, depth)) {
-      return false;
+    const item_end end = read_item(r, depth, before, '}', "a comma or closing brace is missing");
+    if (end != item_end::more) {
+      return end == item_end::closed;
     }
-    restore_path(r, before);
-    skip_space(r);
-    if (peek(r) == '}') {
-      ++r.at;
-      return true;
-    }
-    if (peek(r) != ',') {
-      return fail(r, "a comma or closing brace is missing");
-    }
-    ++r.at;
   }
 }
 
@@ -283,19 +297,10 @@ bool read_array(json_reader& r, int depth) {
     const int length =
         std::snprintf(digits.data(), digits.size(), "%lu", static_cast<unsigned long>(index));
     const path_mark before = push_path(r, {digits.data(), static_cast<std::size_t>(length)}, false);
-    if (!read_value(r, depth)) {
-      return false;
+    const item_end end = read_item(r, depth, before, ']', "a comma or closing bracket is missing");
+    if (end != item_end::more) {
+      return end == item_end::closed;
     }
-    restore_path(r, before);
-    skip_space(r);
-    if (peek(r) == ']') {
-      ++r.at;
-      return true;
-    }
-    if (peek(r) != ',') {
-      return fail(r, "a comma or closing bracket is missing");
-    }
-    ++r.at;
   }
 }
 
