@@ -27,7 +27,6 @@ constexpr std::size_t k_window = 64;
 constexpr std::size_t k_history = 8;  // bytes a window shares with the one before
 constexpr std::size_t k_step = k_window - k_history;
 constexpr std::uint64_t k_own = ~std::uint64_t{0xFF};  // the bytes a window answers for
-constexpr std::uint64_t k_first_own = std::uint64_t{1} << k_history;
 constexpr std::size_t k_block_size = std::size_t{64} * 1024;
 // Room in front of a block for the history and the bytes no window has taken yet (< a step).
 constexpr std::size_t k_front = k_window;
@@ -45,15 +44,10 @@ struct window_masks {
 
 // What the scan carries from one window to the next.
 struct scan_state {
-  // The cut text: in the low 8 bits which of the next window's first 8 bytes are cut, and
-  // k_first_own while the cut runs on to the next line end. One word, so that a window with
-  // nothing cut tests a single register.
-  std::uint64_t cut = 0;
+  std::uint64_t cut = 0;  // 1 while cut text runs on into the next window, else 0
   std::int64_t lines = 0;  // line ends seen
   std::int32_t words = 0;  // records stored
 };
-
-constexpr std::uint64_t k_cut_history = 0xFF;
 
 // One record buffer's write side: where the next record goes, the first place one may no
 // longer go, and how many of the records written are dirty.
@@ -169,7 +163,6 @@ template <typename machine>
   std::uint64_t line_ends = m.lf;
   std::uint64_t cut = 0;
   if (m.rare || s.cut != 0) {
-    cut = s.cut & k_cut_history;
     if (m.unusual) {
       line_ends |= m.cr;
       // An LF right after a CR belongs to the same line end.
@@ -177,14 +170,18 @@ template <typename machine>
     }
     // A line's text is cut from its second leading slash, or from a zero byte, to its end.
     // Adding a cut's bit to the run of bytes that are not line ends carries through that run
-    // and stops at the line end: the bits the carry flipped are the cut bytes. A carry out of
-    // the window's top goes on at the next window's first byte of its own.
+    // and stops at the line end: the bits the carry turned from 1 to 0 are the cut bytes. A
+    // carry out of the window's top comes back in at bit 0, and the history bits, all 1 here,
+    // pass it to the first byte of the window's own. They come out cut then, as they must: a
+    // word ending in this window's first bytes must not reach back into the cut text. A start
+    // that a carry already passes is not marked, but it is a slash or zero byte inside text
+    // cut anyway, so no word can hold it.
     const std::uint64_t comments = m.slash & (m.slash << 1) & (line_ends << 2);
-    const std::uint64_t starts = ((comments | m.nul) & k_own) | (s.cut & k_first_own);
-    const std::uint64_t text = ~line_ends & k_own;
+    const std::uint64_t starts = ((comments | m.nul) & k_own) | s.cut;
+    const std::uint64_t text = ~line_ends | ~k_own;
     const std::uint64_t sum = text + starts;
-    cut |= ((sum ^ text) | starts) & text;
-    s.cut = (cut >> k_step) | (sum < text ? k_first_own : 0);
+    cut = text & ~sum;
+    s.cut = sum < text ? 1 : 0;
   }
   s.lines += machine::count_ones(line_ends & k_own);
 
