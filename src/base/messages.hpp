@@ -51,5 +51,18 @@ inline constexpr char k_add_manifest_failed[] = "mz_zip add manifest failed!";  
 inline constexpr char k_add_app_failed[] = "mz_zip add zorv app file failed!";           // 34
 inline constexpr char k_zip_finalize_failed[] = "mz_zip_writer_finalize_archive failed!";  // closing
 inline constexpr char k_package_created[] = "Created \"%s\" OTA DFU package.";           // 35
+inline constexpr char k_output_lost[] =
+    "ERROR: Console output could not be written.";                     // stderr, at the end
+// --help alone, line by line: what the tool takes, in short; the manual page has the rest.
+inline constexpr const char* k_help_lines[] = {
+    "Usage: zivavod CONFIG_FILE",
+    "Compiles word lists into the ZORV-OLED application firmware and writes it as an OTA DFU",
+    "package. The configuration file holds, one a line:",
+    "  1     the input bin file, the device's application firmware",
+    "  2     the package name: NAME or NAME.zip writes NAME.zip",
+    "  3     the lexicon name, six characters",
+    "  4-11  up to eight word list files",
+    "Exit status: 0 package created, 1 failure. A configuration file named --help: ./--help",
+    "More: man zivavod"};
 // clang-format on
 }  // namespace msg

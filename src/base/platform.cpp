@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -74,62 +75,78 @@ file_identity identify_file(const char* path) {
 #endif
 }
 
-std::FILE* create_temporary_file(char* path_template) {
-#ifdef _WIN32
-  // The runtime's _mktemp gives a process only 26 names a template; these come from the clock,
-  // the process and a counter, and _O_EXCL makes sure the file is a new one.
-  static constexpr char k_digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  static std::uint64_t counter = 0;
-  char* const x = path_template + std::strlen(path_template) - 6;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::uint64_t value = (GetTickCount64() << 16) ^ (std::uint64_t{GetCurrentProcessId()} << 32) ^
-                          (++counter * 0x9E3779B97F4A7C15u);
-    for (int i = 0; i < 6; ++i, value /= 36) {
-      x[i] = k_digits[value % 36];
-    }
-    const int fd = _open(path_template, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                         _S_IREAD | _S_IWRITE);
-    if (fd >= 0) {
-      std::FILE* const file = _fdopen(fd, "wb");
-      if (file == nullptr) {
-        (void)_close(fd);
-        (void)std::remove(path_template);
-      }
-      return file;
-    }
-    if (errno != EEXIST) {
-      return nullptr;
-    }
-  }
-  return nullptr;
-#else
-  const int fd = mkstemp(path_template);
+std::FILE* create_unnamed_file([[maybe_unused]] const char* folder) {
+#if defined(O_TMPFILE)
+  const int fd = open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0) {
     return nullptr;
   }
   std::FILE* const file = fdopen(fd, "wb");
   if (file == nullptr) {
     (void)close(fd);
-    (void)std::remove(path_template);
   }
   return file;
+#else
+  return nullptr;
 #endif
 }
 
-bool finish_file(std::FILE* file) {
-  bool kept = std::fflush(file) == 0;
-#ifdef _WIN32
-  kept = kept && _commit(_fileno(file)) == 0;
+bool name_unnamed_file([[maybe_unused]] std::FILE* stream, [[maybe_unused]] const char* path) {
+#if defined(O_TMPFILE)
+  // /proc names the open file for anyone; the empty path needs a privilege few processes hold.
+  const std::string self = "/proc/self/fd/" + std::to_string(fileno(stream));
+  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) {
+    return true;
+  }
+  return errno != EEXIST && linkat(fileno(stream), "", AT_FDCWD, path, AT_EMPTY_PATH) == 0;
 #else
-  const int fd = fileno(file);
-  const mode_t mask = umask(0);
-  (void)umask(mask);
-  // A file system without Unix permissions refuses this; its files are usable all the same.
-  (void)fchmod(fd, 0666 & ~mask);
-  // A file system that cannot force its data out says so with EINVAL; nothing is lost there.
-  kept = kept && (fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP);
+  errno = ENOTSUP;
+  return false;
 #endif
-  return std::fclose(file) == 0 && kept;
+}
+
+std::FILE* create_new_file(const char* path) {
+#ifdef _WIN32
+  const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                       _S_IREAD | _S_IWRITE);
+#else
+  const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
+  if (fd < 0) {
+    return nullptr;
+  }
+#ifdef _WIN32
+  std::FILE* const file = _fdopen(fd, "wb");
+  if (file == nullptr) {
+    (void)_close(fd);
+    (void)std::remove(path);
+  }
+#else
+  std::FILE* const file = fdopen(fd, "wb");
+  if (file == nullptr) {
+    (void)close(fd);
+    (void)std::remove(path);
+  }
+#endif
+  return file;
+}
+
+bool force_to_disk(std::FILE* stream) {
+  if (std::fflush(stream) != 0) {
+    return false;
+  }
+#ifdef _WIN32
+  return _commit(_fileno(stream)) == 0;
+#else
+  // A file system that cannot force its data out says so with EINVAL; nothing is lost there.
+  return fsync(fileno(stream)) == 0 || errno == EINVAL || errno == ENOTSUP;
+#endif
+}
+
+void report_broken_pipes() {
+#ifndef _WIN32
+  (void)std::signal(SIGPIPE, SIG_IGN);
+#endif
 }
 
 bool replace_file(const char* from, const char* to) {

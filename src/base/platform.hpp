@@ -30,19 +30,31 @@ inline bool is_same_file(const file_identity& a, const file_identity& b) {
   return a.found && b.found && a.device == b.device && a.file == b.file;
 }
 
-// Creates a new file for binary writing whose name is path_template with its last six
-// characters (XXXXXX) replaced, so that no other process writes it; the template then holds the
-// name. Readable and writable by the owner only. Null when it cannot be created.
-std::FILE* create_temporary_file(char* path_template);
+// Creates a file without a name in folder (O_TMPFILE) for binary writing, made as any new file
+// is (mode 0666 less the umask, the folder's default ACL), so that a run stopped while writing it
+// leaves nothing behind. Null where the system or the folder's file system has no such files.
+std::FILE* create_unnamed_file(const char* folder);
 
-// Flushes the stream, gives its file the permissions a new file gets (0666 less the umask),
-// forces its bytes to the disk and closes it. False when anything written may be lost.
-bool finish_file(std::FILE* file);
+// Gives the unnamed file open as stream the name path, where nothing may be yet. False when it
+// cannot; errno is EEXIST when something is at path.
+bool name_unnamed_file(std::FILE* stream, const char* path);
+
+// Creates a new file at path for binary writing, made as any new file is; null when something is
+// at path already (errno EEXIST) or the file cannot be made.
+std::FILE* create_new_file(const char* path);
+
+// Flushes the stream and forces its file's bytes to the disk. False when anything written may
+// be lost.
+bool force_to_disk(std::FILE* stream);
 
 // Puts the file at from in the place of to, replacing a file there in one step: a reader of to
 // sees the old file or the new one, never a mixture, and the new name is forced to the disk.
 // False when it failed; from is then as it was.
 bool replace_file(const char* from, const char* to);
+
+// Makes a write to a closed pipe fail as an error the program sees, instead of ending it at once
+// with SIGPIPE; Windows has no such signal.
+void report_broken_pipes();
 
 // Windows opens a device such as NUL or COM1 for any path whose last part is its name.
 #ifdef _WIN32

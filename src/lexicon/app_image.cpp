@@ -24,31 +24,34 @@ void read_firmware_head(const char* bin_path, std::span<std::uint8_t> app_buffer
 
 }  // namespace
 
-std::array<char, k_lexicon_name_length + 1> make_lexicon_name(std::span<char> slot) {
-  std::array<char, k_lexicon_name_length + 1> name{};
+lexicon_name make_lexicon_name(const char* text) {
+  // The text as the warning shows it: filled with spaces to six characters, the rest as it is.
+  std::array<char, k_max_slot_text + 1> shown{};
+  const std::size_t length = std::min(std::strlen(text), k_max_slot_text);
+  std::copy_n(text, length, shown.begin());
+  std::fill(shown.begin() + static_cast<std::ptrdiff_t>(length),
+            shown.begin() + static_cast<std::ptrdiff_t>(std::max(length, k_lexicon_name_length)),
+            ' ');
+  lexicon_name name{};
   for (std::size_t i = 0; i < k_lexicon_name_length; ++i) {
     // Locale-free on purpose: only a-z change, and only ASCII letters and digits survive.
-    char c = slot[i];
+    char c = shown[i];
     if (c >= 'a' && c <= 'z') {
       c = static_cast<char>(c - 'a' + 'A');
     }
     name[i] = is_lexicon_name_character(c) ? c : ' ';
-    if (slot[i] == '\0') {
-      slot[i] = ' ';
-    }
   }
-  if (std::memcmp(name.data(), slot.data(), k_lexicon_name_length) != 0) {
-    say(msg::k_lexicon_name_changed, slot.data(), name.data());
+  if (std::memcmp(name.data(), shown.data(), k_lexicon_name_length) != 0) {
+    say(msg::k_lexicon_name_changed, shown.data(), name.data());
   }
   return name;
 }
 
-app_image build_app_image(const char* bin_path, std::span<char> lexicon_slot,
-                          const char* app_file_name, const word_store& store,
+app_image build_app_image(const char* bin_path, const char* lexicon_text, const word_store& store,
                           std::span<std::uint8_t> app_buffer) {
   read_firmware_head(bin_path, app_buffer);
   say(msg::k_bin_read, static_cast<int>(k_firmware_head_size));
-  const auto name = make_lexicon_name(lexicon_slot);
+  const lexicon_name name = make_lexicon_name(lexicon_text);
 
   const auto n6 = static_cast<std::uint32_t>(six_letter_count(store));
   const auto n4 = static_cast<std::uint32_t>(four_letter_count(store));
@@ -72,9 +75,5 @@ app_image build_app_image(const char* bin_path, std::span<char> lexicon_slot,
             app_buffer.begin() + static_cast<std::ptrdiff_t>(length), std::uint8_t{0xFF});
 
   const auto bytes = std::span<const std::uint8_t>(app_buffer).first(length);
-  const std::uint16_t crc = crc16_ccitt(bytes);
-  say(msg::k_lexicon_output, name.data(), app_file_name);
-  say(msg::k_image_written, static_cast<int>(length), static_cast<unsigned>(length),
-      static_cast<int>(crc), static_cast<unsigned>(crc));
-  return {bytes, crc};
+  return {bytes, crc16_ccitt(bytes), name};
 }

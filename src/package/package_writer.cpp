@@ -20,12 +20,11 @@
 #include "base/platform.hpp"
 #include "package/init_packet.hpp"
 #include "package/manifest.hpp"
+#include "package/output_file.hpp"
 
 namespace {
 
 constexpr int k_deflate_level = 9;
-// Appended to the zip file name while the archive is written; the X's become random characters.
-constexpr std::string_view k_temp_suffix = ".XXXXXX";
 constexpr unsigned long k_utf8_name_flag = 1UL << 11;
 // Made by a Unix host, zip 2.0, with mode 0644: Info-ZIP's unzip translates names of entries
 // made on a DOS host from code page 437 even when the UTF-8 flag is set, so UTF-8 names say Unix.
@@ -36,6 +35,8 @@ constexpr unsigned long k_unix_file_attributes = 0100644UL << 16;
 constexpr unsigned long k_text_file = 1;
 
 init_packet g_init_packet;
+// Held here for the whole run, so that it stays reachable.
+char* g_manifest_buffer = nullptr;
 
 // Owners of a libdeflate compressor and of std::malloc'd memory.
 struct compressor_freer {
@@ -51,9 +52,9 @@ struct memory_freer {
 
 // File output for the zip writer over plain stdio. It is ours so that each entry can be flushed
 // and checked on its own: a full disk is then reported at the step it hit, not only at the end.
-// The file is created before the writer starts (opaque points at it); the writer only takes it.
+// The file is made before the writer starts (opaque is it) and closed by its owner, never here.
 voidpf ZCALLBACK open_output(voidpf opaque, const void* /*filename*/, int /*mode*/) {
-  return *static_cast<std::FILE**>(opaque);
+  return opaque;
 }
 
 uLong ZCALLBACK read_output(voidpf, voidpf, void*, uLong) { return 0; }
@@ -75,10 +76,9 @@ long ZCALLBACK seek_output(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
                                                                                              : -1;
 }
 
-// The archive is complete only once its bytes are on the disk, so closing forces them there.
-int ZCALLBACK close_output(voidpf opaque, voidpf stream) {
-  *static_cast<std::FILE**>(opaque) = nullptr;
-  return finish_file(static_cast<std::FILE*>(stream)) ? 0 : -1;
+// The archive's end is written when the writer closes; the file's owner forces it to the disk.
+int ZCALLBACK close_output(voidpf, voidpf stream) {
+  return std::fflush(static_cast<std::FILE*>(stream)) == 0 ? 0 : -1;
 }
 
 int ZCALLBACK error_output(voidpf, voidpf stream) {
@@ -187,62 +187,11 @@ zip_fileinfo entry_info() {
   return info;
 }
 
-// Ends an archive that failed half way: prints line and releases the writer, which closes the
-// file. Returns false.
+// Ends an archive that failed half way: prints line and releases the writer. Returns false.
 bool abandon(zipFile zip, const char* line) {
   say("%s", line);
   (void)zipClose(zip, nullptr);
   return false;
-}
-
-// Writes the three entries into file, the new temporary file at temp_name, and closes it.
-// Prints the line of a step that fails and returns false; the file is closed either way.
-bool write_archive(std::FILE* file, const char* temp_name, const package_names& names,
-                   const app_image& image, std::span<char> manifest_buffer) {
-  zlib_filefunc64_def output{open_output, read_output,  write_output, tell_output,
-                             seek_output, close_output, error_output, &file};
-  const zipFile zip = zipOpen2_64(temp_name, APPEND_STATUS_CREATE, nullptr, &output);
-  if (zip == nullptr) {
-    if (file != nullptr) {  // else the writer closed it already
-      (void)std::fclose(file);
-    }
-    say(msg::k_zip_init_failed);
-    return false;
-  }
-  const zip_fileinfo info = entry_info();
-  // One compressor serves the three entries; failing to make it fails the first entry.
-  const unique_compressor compressor(libdeflate_alloc_compressor(k_deflate_level));
-  build_init_packet(g_init_packet, image.firmware_crc16);
-  if (compressor == nullptr || !add_entry(zip, file, compressor.get(), names.dat.data(),
-                                          std::as_bytes(std::span(g_init_packet)), info)) {
-    return abandon(zip, msg::k_add_dat_failed);
-  }
-  const int manifest_length =
-      write_manifest(manifest_buffer, names.app.data(), names.dat.data(), image.firmware_crc16);
-  zip_fileinfo text_info = info;
-  text_info.internal_fa = k_text_file;
-  if (manifest_length < 0 ||
-      !add_entry(zip, file, compressor.get(), "manifest.json",
-                 std::as_bytes(manifest_buffer.first(static_cast<std::size_t>(manifest_length))),
-                 text_info)) {
-    return abandon(zip, msg::k_add_manifest_failed);
-  }
-  if (!add_entry(zip, file, compressor.get(), names.app.data(), std::as_bytes(image.bytes), info)) {
-    return abandon(zip, msg::k_add_app_failed);
-  }
-  if (zipClose(zip, nullptr) != ZIP_OK) {
-    say(msg::k_zip_finalize_failed);
-    return false;
-  }
-  return true;
-}
-
-// True when a file exists at zip_name and it is one of input_files, by whatever path.
-bool is_input_file(const char* zip_name, std::span<const char* const> input_files) {
-  const file_identity zip = identify_file(zip_name);
-  return zip.found && std::any_of(input_files.begin(), input_files.end(), [&](const char* input) {
-           return is_same_file(zip, identify_file(input));
-         });
 }
 
 }  // namespace
@@ -272,60 +221,79 @@ bool is_unsafe_entry_name(const char* name) {
          classify_name(name) == name_text::invalid;
 }
 
-bool is_device_name(const char* path) {
-  std::string_view name(path);
-  name.remove_prefix(name.find_last_of("/\\") + 1);  // npos + 1 is 0
-  name = name.substr(0, name.find('.'));
-  while (!name.empty() && name.back() == ' ') {
-    name.remove_suffix(1);
+void allocate_manifest_buffer() {
+  g_manifest_buffer = static_cast<char*>(std::malloc(k_manifest_buffer_size));
+  if (g_manifest_buffer == nullptr) {
+    fail(msg::k_manifest_malloc_failed);
   }
-  const auto is = [&name](std::string_view word) {
-    return std::equal(name.begin(), name.begin() + 3, word.begin(), [](char c, char upper) {
-      return (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) == upper;
-    });
-  };
-  if (name.size() == 3) {
-    return is("CON") || is("PRN") || is("AUX") || is("NUL");
-  }
-  return name.size() == 4 && (is("COM") || is("LPT")) && name[3] >= '1' && name[3] <= '9';
 }
 
-int write_dfu_package(const package_names& names, const app_image& image,
-                      std::span<char> manifest_buffer, std::span<const char* const> input_files) {
+bool write_zip(std::FILE* file, const package_names& names, std::span<const std::uint8_t> image,
+               std::uint16_t firmware_crc16) {
+  zlib_filefunc64_def output{open_output, read_output,  write_output, tell_output,
+                             seek_output, close_output, error_output, file};
+  const zipFile zip = zipOpen2_64(names.zip.data(), APPEND_STATUS_CREATE, nullptr, &output);
+  if (zip == nullptr) {
+    say(msg::k_zip_init_failed);
+    return false;
+  }
+  const zip_fileinfo info = entry_info();
+  // One compressor serves the three entries; failing to make it fails the first entry.
+  const unique_compressor compressor(libdeflate_alloc_compressor(k_deflate_level));
+  build_init_packet(g_init_packet, firmware_crc16);
+  if (compressor == nullptr || !add_entry(zip, file, compressor.get(), names.dat.data(),
+                                          std::as_bytes(std::span(g_init_packet)), info)) {
+    return abandon(zip, msg::k_add_dat_failed);
+  }
+  const std::span<char> manifest_buffer(g_manifest_buffer, k_manifest_buffer_size);
+  const int manifest_length =
+      write_manifest(manifest_buffer, names.app.data(), names.dat.data(), firmware_crc16);
+  zip_fileinfo text_info = info;
+  text_info.internal_fa = k_text_file;
+  if (manifest_length < 0 ||
+      !add_entry(zip, file, compressor.get(), "manifest.json",
+                 std::as_bytes(manifest_buffer.first(static_cast<std::size_t>(manifest_length))),
+                 text_info)) {
+    return abandon(zip, msg::k_add_manifest_failed);
+  }
+  if (!add_entry(zip, file, compressor.get(), names.app.data(), std::as_bytes(image), info)) {
+    return abandon(zip, msg::k_add_app_failed);
+  }
+  if (zipClose(zip, nullptr) != ZIP_OK) {
+    say(msg::k_zip_finalize_failed);
+    return false;
+  }
+  return true;
+}
+
+int write_dfu_package(const package_names& names, std::span<const std::uint8_t> image,
+                      std::uint16_t firmware_crc16, std::span<const char* const> input_files) {
   const char* const zip_name = names.zip.data();
   say(msg::k_creating_zip);
-  if (is_input_file(zip_name, input_files)) {
+  // Refused before an old package is even announced: nothing of the user's is touched.
+  const output_refusal refusal = refuse_output_path(zip_name, input_files);
+  if (refusal == output_refusal::input_file) {
     say(msg::k_package_is_input, zip_name);
     return 1;
   }
-  // A name that cannot make a package is refused before an old package is removed.
-  if (is_unsafe_entry_name(names.dat.data()) ||
-      (k_device_names_reserved && is_device_name(zip_name))) {
+  if (refusal == output_refusal::device_name || is_unsafe_entry_name(names.dat.data())) {
     say(msg::k_add_dat_failed);
     return 1;
   }
-  if (path_exists(zip_name)) {
-    say(msg::k_deleting_existing, zip_name);
-    (void)std::remove(zip_name);
-  }
-
-  // The archive is written under a name of its own beside the zip file and takes the zip file's
-  // name only when complete: a run stopped at any point leaves a whole package or none there.
-  std::array<char, k_name_size + k_temp_suffix.size()> temp_name{};
-  (void)std::snprintf(temp_name.data(), temp_name.size(), "%s%s", zip_name, k_temp_suffix.data());
-  std::FILE* const file = create_temporary_file(temp_name.data());
-  if (file == nullptr) {
+  output_file out = open_output_file(zip_name);
+  if (out.stream == nullptr) {
     say(msg::k_zip_init_failed);
+    discard_output_file(out);
     return 1;
   }
-  if (!write_archive(file, temp_name.data(), names, image, manifest_buffer)) {
-    (void)std::remove(temp_name.data());
+  if (!write_zip(out.stream.get(), names, image, firmware_crc16)) {
+    discard_output_file(out);
     return 1;
   }
   // Fails when something that is no file is in the way, such as a folder that holds files.
-  if (!replace_file(temp_name.data(), zip_name)) {
+  if (!keep_output_file(out)) {
     say(msg::k_zip_init_failed);
-    (void)std::remove(temp_name.data());
+    discard_output_file(out);
     return 1;
   }
   say(msg::k_package_created, zip_name);

@@ -1,8 +1,10 @@
 #include "run_control/run.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "base/console.hpp"
 #include "base/messages.hpp"
@@ -10,7 +12,6 @@
 #include "lexicon/app_image.hpp"
 #include "lexicon/word_list_reader.hpp"
 #include "lexicon/word_store.hpp"
-#include "package/manifest.hpp"
 #include "package/package_writer.hpp"
 
 #ifndef ZIVAVOD_VERSION
@@ -19,11 +20,19 @@
 
 namespace {
 
-// The four heap buffers live until the process ends; held here so they stay reachable.
+// The heap buffers live until the process ends; held here so they stay reachable (the manifest's
+// is held by the package writer).
 std::uint8_t* g_slw_buffer = nullptr;
 std::uint8_t* g_flw_buffer = nullptr;
-char* g_manifest_buffer = nullptr;
 std::uint8_t* g_app_buffer = nullptr;
+
+// The configuration file, the input bin file and up to eight word lists.
+using input_file_list = std::array<const char*, 2 + k_slot_count - k_first_word_list_slot>;
+
+// True when the command line is that one option alone.
+bool is_only_option(int argc, char** argv, const char* option) {
+  return argc == 2 && std::strcmp(argv[1], option) == 0;
+}
 
 void check_argument_count(int argc, char** argv) {
   if (argc != 2) {
@@ -49,11 +58,12 @@ void allocate_buffers() {
   g_flw_buffer = allocate<std::uint8_t>(k_word_buffer_size, msg::k_flw_malloc_failed);
   g_word_store.flw_buff = {g_flw_buffer, k_word_buffer_size};
   g_word_store.flw_pos = 0;
-  g_manifest_buffer = allocate<char>(k_manifest_buffer_size, msg::k_manifest_malloc_failed);
+  allocate_manifest_buffer();
   g_app_buffer = allocate<std::uint8_t>(k_app_buffer_size, msg::k_app_malloc_failed);
 }
 
-void print_totals(const word_store& store) {
+// Prints the totals over all word lists and the line that opens the app image phase.
+void print_totals_and_generating(const word_store& store) {
   say(msg::k_total_lines, store.lines_processed);
   say(msg::k_total_regular_four, store.regular_four_letter_words);
   say(msg::k_total_regular_six, store.regular_six_letter_words);
@@ -61,6 +71,21 @@ void print_totals(const word_store& store) {
   say(msg::k_total_dirty_six, store.dirty_six_letter_words);
   say(msg::k_total_words, four_letter_count(store) + six_letter_count(store));
   say(msg::k_generating);
+}
+
+void print_image_built(const app_image& image, const char* app_file_name) {
+  const auto length = static_cast<unsigned>(image.bytes.size());
+  say(msg::k_lexicon_output, image.name.data(), app_file_name);
+  say(msg::k_image_written, static_cast<int>(length), length,
+      static_cast<int>(image.firmware_crc16), static_cast<unsigned>(image.firmware_crc16));
+}
+
+// The files the run read, which the package must never take the place of.
+input_file_list list_input_files(const char* config_path, const config_slots& slots) {
+  input_file_list files{config_path, slots[0].data()};
+  std::transform(slots.begin() + k_first_word_list_slot, slots.end(), files.begin() + 2,
+                 [](const config_slot& slot) { return slot.data(); });
+  return files;
 }
 
 }  // namespace
@@ -97,20 +122,28 @@ void read_word_lists(const config_slots& slots) {
 }
 
 int run(int argc, char** argv) {
+  report_broken_pipes();
+  if (is_only_option(argc, argv, "--version")) {
+    say(msg::k_banner, ZIVAVOD_VERSION);
+    return finish_output(0);
+  }
+  if (is_only_option(argc, argv, "--help")) {
+    for (const char* line : msg::k_help_lines) {
+      say("%s", line);
+    }
+    return finish_output(0);
+  }
   say(msg::k_banner, ZIVAVOD_VERSION);
   check_argument_count(argc, argv);
-  config_slots slots = read_config_file(argv[1]);
+  const config_slots slots = read_config_file(argv[1]);
   const package_names names = derive_names(slots);
   allocate_buffers();
   read_word_lists(slots);
-  print_totals(g_word_store);
-  const app_image image = build_app_image(slots[0].data(), slots[2], names.app.data(), g_word_store,
-                                          {g_app_buffer, k_app_buffer_size});
-  // The files the run read, which the package must never take the place of.
-  std::array<const char*, 2 + k_slot_count - k_first_word_list_slot> input_files{argv[1],
-                                                                                 slots[0].data()};
-  for (std::size_t i = k_first_word_list_slot; i < k_slot_count; ++i) {
-    input_files[2 + i - k_first_word_list_slot] = slots[i].data();
-  }
-  return write_dfu_package(names, image, {g_manifest_buffer, k_manifest_buffer_size}, input_files);
+  print_totals_and_generating(g_word_store);
+  const app_image image =
+      build_app_image(slots[0].data(), slots[2].data(), g_word_store, {g_app_buffer, k_app_buffer_size});
+  print_image_built(image, names.app.data());
+  const int status = write_dfu_package(names, image.bytes, image.firmware_crc16,
+                                       list_input_files(argv[1], slots));
+  return finish_output(status);
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "package/manifest.hpp"
+#include "package/output_file.hpp"
 #include "package/package_writer.hpp"
 
 namespace {
