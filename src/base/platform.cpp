@@ -107,8 +107,8 @@ bool name_unnamed_file([[maybe_unused]] std::FILE* stream, [[maybe_unused]] cons
 
 std::FILE* create_new_file(const char* path) {
 #ifdef _WIN32
-  const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                       _S_IREAD | _S_IWRITE);
+  const int fd =
+      _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 #else
   const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 #endif

@@ -33,9 +33,8 @@ void form_temp_name(temp_name& temp, const char* path) {
   for (std::size_t i = 0; i < 6; ++i, value /= 36) {
     six[i] = k_digits[value % 36];
   }
-  (void)std::snprintf(temp.data(), temp.size(), "%.*s%s%s%s",
-                      static_cast<int>(folder_length(path)), path, k_temp_prefix.data(),
-                      six.data(), k_temp_extension.data());
+  (void)std::snprintf(temp.data(), temp.size(), "%.*s%s%s%s", static_cast<int>(folder_length(path)),
+                      path, k_temp_prefix.data(), six.data(), k_temp_extension.data());
 }
 
 // True when a file exists at path and it is one of input_files, by whatever path.

@@ -140,10 +140,10 @@ int run(int argc, char** argv) {
   allocate_buffers();
   read_word_lists(slots);
   print_totals_and_generating(g_word_store);
-  const app_image image =
-      build_app_image(slots[0].data(), slots[2].data(), g_word_store, {g_app_buffer, k_app_buffer_size});
+  const app_image image = build_app_image(slots[0].data(), slots[2].data(), g_word_store,
+                                          {g_app_buffer, k_app_buffer_size});
   print_image_built(image, names.app.data());
-  const int status = write_dfu_package(names, image.bytes, image.firmware_crc16,
-                                       list_input_files(argv[1], slots));
+  const int status =
+      write_dfu_package(names, image.bytes, image.firmware_crc16, list_input_files(argv[1], slots));
   return finish_output(status);
 }
