@@ -58,7 +58,7 @@ void allocate_buffers() {
   g_flw_buffer = allocate<std::uint8_t>(k_word_buffer_size, msg::k_flw_malloc_failed);
   g_word_store.flw_buff = {g_flw_buffer, k_word_buffer_size};
   g_word_store.flw_pos = 0;
-  allocate_manifest_buffer();
+  allocate_manifest_buffer();  // the package writer's own, allocated in this order all the same
   g_app_buffer = allocate<std::uint8_t>(k_app_buffer_size, msg::k_app_malloc_failed);
 }
 
@@ -73,6 +73,7 @@ void print_totals_and_generating(const word_store& store) {
   say(msg::k_generating);
 }
 
+// Prints the lines of the finished image: its lexicon name and entry name, its length and CRC.
 void print_image_built(const app_image& image, const char* app_file_name) {
   const auto length = static_cast<unsigned>(image.bytes.size());
   say(msg::k_lexicon_output, image.name.data(), app_file_name);
