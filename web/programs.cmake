@@ -1,0 +1,17 @@
+# Included after project() in the WebAssembly build (CMAKE_PROJECT_INCLUDE): once the top
+# CMakeLists.txt has defined its targets, zivavod and zivavod-inspect are linked as JavaScript
+# module factories (createZivavod, createZivavodInspect) that the API in web/zivavod-web.mjs
+# instantiates once a run, main being called by hand: the programs keep state in globals and end
+# by exit(), as on the command line.
+function(zivavod_web_link_programs)
+  foreach(pair IN ITEMS "zivavod;createZivavod" "zivavod-inspect;createZivavodInspect")
+    list(GET pair 0 program)
+    list(GET pair 1 factory)
+    target_link_options(${program} PRIVATE
+      -sMODULARIZE=1 -sEXPORT_NAME=${factory} -sINVOKE_RUN=0 -sEXIT_RUNTIME=1
+      -sENVIRONMENT=web,node -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
+      "-sEXPORTED_RUNTIME_METHODS=['FS','ENV','callMain']"
+      "-sEXPORTED_FUNCTIONS=['_main','_umask']")
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL zivavod_web_link_programs)
