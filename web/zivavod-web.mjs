@@ -122,8 +122,11 @@ async function runOnce(name, loaded, options) {
         fs = module.FS;
         // Byte by byte, so that the lines come out as the program wrote them.
         fs.init(null, (byte) => stdout.push(byte), (byte) => stderr.push(byte));
-        for (const key of Object.keys(module.ENV)) delete module.ENV[key];
-        Object.assign(module.ENV, options.env ?? {});
+        // A program that reads no variable has no environment to fill.
+        if (module.ENV) {
+          for (const key of Object.keys(module.ENV)) delete module.ENV[key];
+          Object.assign(module.ENV, options.env ?? {});
+        }
         fs.mkdirTree(cwd);
         for (const dir of options.dirs ?? []) fs.mkdirTree(join(cwd, dir));
         for (const [path, contents] of files) {

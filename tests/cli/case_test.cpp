@@ -1,9 +1,9 @@
 // End-to-end cases stated as data: each file in tests/cli/cases holds a group of runs of the
 // built program, each in a fresh folder holding the example firmware as fw.bin.
 //
-//   === title [posix|windows]       a case; a platform tag runs it only there; [os] marks a
-//                                   case that needs a real operating system (links, permissions,
-//                                   limits, devices, the argument vector), left out for web
+//   === title [posix|windows]       a case; a platform tag runs it only there; [native]
+//                                   marks a case that needs the native program: links, limits,
+//                                   kills, devices, the argument vector, a 64-bit time_t
 //   -- NAME --                      a file the run sees; each line ends LF
 //   -- NAME [raw] --                the same, lines joined, with \n \r \0 \xHH \\ escapes
 //   -- args -- / -- argv --         the arguments, one a line (default: run.cfg); argv
@@ -21,7 +21,8 @@
 // the program as $ZIVAVOD and zivavod-inspect as $ZIVAVOD_INSPECT. The Windows build runs through
 // launchers (ZIVAVOD_CLI_PROGRAM, ZIVAVOD_CLI_INSPECT) with ZIVAVOD_CLI_TARGET=windows: its
 // console lines must end CR LF and are compared as LF. The WebAssembly build runs through its
-// node runners (tools/*-web.mjs) with ZIVAVOD_CLI_TARGET=web, as a posix platform.
+// node runners (tools/*-web.mjs) with ZIVAVOD_CLI_TARGET=web, as a posix platform without the
+// [native] cases.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -63,7 +64,7 @@ bool for_this_platform(std::string& name, bool& raw) {
     name.erase(open);
     if (tag == "raw") {
       raw = true;
-    } else if (tag == "os") {
+    } else if (tag == "native") {
       ours = ours && !web_target();
     } else {
       ours = ours && tag == (windows_target() ? "windows" : "posix");
