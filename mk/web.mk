@@ -21,4 +21,4 @@ web-test:
 	@$(MAKE) --no-print-directory deps \
 	  PACKAGES="$(WEB_TEST_PACKAGES) $$(command -v npm >/dev/null || echo npm)"
 	web/build.sh
-	web/test.sh
+	PRESET=$(PRESET) web/test.sh

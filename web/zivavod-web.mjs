@@ -24,8 +24,9 @@
 //           for the run, in a browser the browser's own zone applies
 //   cwd     the working folder (default /work)
 //   umask   the file-creation mask (default 0o022, as a login shell has)
-// and resolves to { status, stdout, stderr, files, dirs }: the exit status, standard output and
-// error as bytes decoded as UTF-8 (stdoutBytes and stderrBytes hold the bytes themselves), the
+// and resolves to { status, stdout, stderr, console, files, dirs }: the exit status, standard
+// output and error decoded as UTF-8 (stdoutBytes and stderrBytes hold the bytes themselves), both
+// in the order written as console, a list of { stream: 'stdout' or 'stderr', text }, the
 // regular files under cwd afterwards as a Map of relative path -> Uint8Array, and the folders under
 // it (relative paths). Runs of one program may overlap: each has its own instance.
 //
@@ -102,6 +103,13 @@ async function runOnce(name, loaded, options) {
   const cwd = options.cwd ?? '/work';
   const stdout = [];
   const stderr = [];
+  // Both streams in the order written: [stream, bytes] runs, as a terminal would show them.
+  const runs = [];
+  const put = (stream, bytes) => (byte) => {
+    bytes.push(byte);
+    if (runs.length === 0 || runs[runs.length - 1][0] !== stream) runs.push([stream, []]);
+    runs[runs.length - 1][1].push(byte);
+  };
   const files = options.files instanceof Map ? [...options.files] : Object.entries(options.files ?? {});
   let fs = null;
   const instance = await loaded.factory({
@@ -121,7 +129,7 @@ async function runOnce(name, loaded, options) {
       (module) => {
         fs = module.FS;
         // Byte by byte, so that the lines come out as the program wrote them.
-        fs.init(null, (byte) => stdout.push(byte), (byte) => stderr.push(byte));
+        fs.init(null, put('stdout', stdout), put('stderr', stderr));
         // A program that reads no variable has no environment to fill.
         if (module.ENV) {
           for (const key of Object.keys(module.ENV)) delete module.ENV[key];
@@ -161,6 +169,7 @@ async function runOnce(name, loaded, options) {
     stderr: decoder.decode(stderrBytes),
     stdoutBytes,
     stderrBytes,
+    console: runs.map(([stream, bytes]) => ({ stream, text: decoder.decode(Uint8Array.from(bytes)) })),
     files: tree.files,
     dirs: tree.dirs,
   };
