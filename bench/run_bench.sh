@@ -5,15 +5,17 @@
 # callgrind, shows where the instructions go and the package sizes, runs the micro-benchmarks
 # and checks the targets.
 #
-#   bench/run_bench.sh BUILD_DIR ZLIB_TOOL
+#   bench/run_bench.sh BUILD_DIR ZLIB_TOOL [WEB_DIR]
 #
 # ZLIB_TOOL is the tool built from the last commit before libdeflate (mk/bench.mk builds it).
+# WEB_DIR, the WebAssembly build (build/web), adds its runs in node beside the tool's.
 # BENCH_RUNS (default 41) and BENCH_WARMUP (default 5) set the timed and warm-up runs per case.
 # Exits 1 when a target is missed.
 set -euo pipefail
 
 build=$(cd "${1:?usage: run_bench.sh BUILD_DIR ZLIB_TOOL}" && pwd)
 zlib_tool=$(realpath "${2:?usage: run_bench.sh BUILD_DIR ZLIB_TOOL}")
+web_dir=${3:-}
 runs=${BENCH_RUNS:-41}
 warmup=${BENCH_WARMUP:-5}
 dictionary=/usr/share/dict/american-english
@@ -110,7 +112,38 @@ for name in typical $full_cases; do
   ratios "$name" zivavod zivavod_zlib
   # The targets read the new tool's instructions from here too.
   echo "$name zivavod ${ir[zivavod]}" >>"$summary"
+  echo "$name ${ms[zivavod]}" >>"$work/native_ms.txt"
 done
+
+web_status=0
+if [ -n "$web_dir" ]; then
+  echo
+  echo "== WebAssembly in node beside the native tool: wall time of a run, medians of $runs after" \
+    "$warmup warm-up runs; the module compiled once, each run a fresh instance with the case's" \
+    "files copied in and read back (bench/web_bench.mjs). Target: full-capacity runs at most 2x"
+  printf '%-18s %10s %10s %17s %7s %s\n' case "native ms" "wasm ms" "wasm q1-q3 ms" ratio \
+    "same package"
+  web_out=$work/web.txt
+  node bench/web_bench.mjs "$web_dir" "$warmup" "$runs" $(for name in typical $full_cases; do
+    echo "$cases/$name"; done) >"$web_out"
+  while read -r name median q1 q3 _ _ digest; do
+    native_ms=$(awk -v n="$name" '$1 == n { print $2 }' "$work/native_ms.txt")
+    # The native tool's package with the same fixed date, to compare byte for byte.
+    (cd "$cases/$name" && SOURCE_DATE_EPOCH=1700000000 TZ=UTC "$build/zivavod" bench.cfg >/dev/null)
+    same=no
+    [ "$(sha256sum <"$cases/$name/bench.zip" | cut -d' ' -f1)" != "$digest" ] || same=yes
+    ratio=$(awk -v w="$median" -v n="$native_ms" 'BEGIN { printf "%.2f", w / n }')
+    verdict=""
+    if [ "$name" != typical ]; then
+      verdict=$(awk -v r="$ratio" 'BEGIN { print (r <= 2) ? "met" : "MISSED" }')
+    fi
+    printf '%-18s %10.2f %10.2f %8.2f-%-8.2f %7s %-4s %s\n' "$name" "$native_ms" "$median" "$q1" \
+      "$q3" "$ratio" "$same" "$verdict"
+    if [ "$same" != yes ] || [ "$verdict" = MISSED ]; then
+      web_status=1
+    fi
+  done <"$web_out"
+fi
 
 echo
 echo "== Where the instructions go (callgrind, inclusive; start-up is all before main; deflate" \
@@ -183,4 +216,5 @@ for name in typical $full_cases; do
     status=1
   fi
 done
+[ "$web_status" = 0 ] || status=1
 exit $status

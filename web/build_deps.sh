@@ -31,21 +31,21 @@ if [ ! -f "$minizip_dir/zip.c" ] || [ ! -f "$zlib_dir/zlib.h" ]; then
   exit 1
 fi
 zlib_version=$(sed -n 's/^#define ZLIB_VERSION "\([^"]*\)".*/\1/p' "$zlib_dir/zlib.h")
-objects=()
-for source in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast \
-  inflate inftrees trees uncompr zutil; do
-  emcc -O2 -DHAVE_UNISTD_H -c "$zlib_dir/$source.c" -o "$prefix/src/$source.o"
-  objects+=("$prefix/src/$source.o")
-done
-emar rcs "$prefix/lib/libz.a" "${objects[@]}"
+# Each emcc start costs about a second: the files compile side by side.
+compile() {  # OUTPUT_PREFIX SOURCE_DIR NAME...
+  local out=$1 dir=$2
+  shift 2
+  printf '%s\n' "$@" | xargs -P "$jobs" -I{} \
+    emcc -O2 -DHAVE_UNISTD_H -I"$zlib_dir" -c "$dir/{}.c" -o "$out{}.o"
+}
+zlib_sources=(adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate
+  inftrees trees uncompr zutil)
+compile "$prefix/src/zlib_" "$zlib_dir" "${zlib_sources[@]}"
+zlib_objects=("${zlib_sources[@]/#/$prefix/src/zlib_}")
+emar rcs "$prefix/lib/libz.a" "${zlib_objects[@]/%/.o}"
 cp "$zlib_dir/zlib.h" "$zlib_dir/zconf.h" "$prefix/include/"
-objects=()
-for source in zip unzip ioapi; do
-  emcc -O2 -DHAVE_UNISTD_H -I"$zlib_dir" -c "$minizip_dir/$source.c" \
-    -o "$prefix/src/minizip_$source.o"
-  objects+=("$prefix/src/minizip_$source.o")
-done
-emar rcs "$prefix/lib/libminizip.a" "${objects[@]}"
+compile "$prefix/src/minizip_" "$minizip_dir" zip unzip ioapi
+emar rcs "$prefix/lib/libminizip.a" "$prefix"/src/minizip_{zip,unzip,ioapi}.o
 cp "$minizip_dir/zip.h" "$minizip_dir/unzip.h" "$minizip_dir/ioapi.h" "$prefix/include/minizip/"
 cat >"$prefix/lib/pkgconfig/minizip.pc" <<PC
 prefix=$prefix
