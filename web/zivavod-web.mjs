@@ -112,6 +112,9 @@ async function runOnce(name, loaded, options) {
   };
   const files = options.files instanceof Map ? [...options.files] : Object.entries(options.files ?? {});
   let fs = null;
+  // Under node each instance adds handlers of its own to the process; they go with the run.
+  const events = ['uncaughtException', 'unhandledRejection'];
+  const handlers = isNode ? events.map((event) => process.listeners(event)) : [];
   const instance = await loaded.factory({
     thisProgram: options.argv0 ?? name,
     noInitialRun: true,
@@ -146,6 +149,15 @@ async function runOnce(name, loaded, options) {
       },
     ],
   });
+  if (isNode) {
+    events.forEach((event, i) => {
+      for (const handler of process.listeners(event)) {
+        if (!handlers[i].includes(handler)) process.removeListener(event, handler);
+      }
+    });
+  }
+  // The runtime's own mask is 0777, under which the program's new files would have no
+  // permissions at all, and the run could not read back what it wrote.
   instance._umask(options.umask ?? 0o022);
   const zone = options.env?.TZ;
   const savedZone = isNode ? process.env.TZ : undefined;
