@@ -112,33 +112,38 @@ for name in typical $full_cases; do
   ratios "$name" zivavod zivavod_zlib
   # The targets read the new tool's instructions from here too.
   echo "$name zivavod ${ir[zivavod]}" >>"$summary"
-  echo "$name ${ms[zivavod]}" >>"$work/native_ms.txt"
+  echo "$name ${ms[zivavod]} ${cpu[zivavod]}" >>"$work/native_ms.txt"
 done
 
 web_status=0
 if [ -n "$web_dir" ]; then
   echo
-  echo "== WebAssembly in node beside the native tool: wall time of a run, medians of $runs after" \
-    "$warmup warm-up runs; the module compiled once, each run a fresh instance with the case's" \
-    "files copied in and read back (bench/web_bench.mjs). Target: full-capacity runs at most 2x"
-  printf '%-18s %10s %10s %17s %7s %s\n' case "native ms" "wasm ms" "wasm q1-q3 ms" ratio \
-    "same package"
+  echo "== WebAssembly in node beside the native tool: a run's wall time (native: fork to exit) and" \
+    "CPU time, medians of $runs after $warmup warm-up runs; the module compiled once, each run a" \
+    "fresh instance with the case's files copied in and read back (bench/web_bench.mjs); the" \
+    "packages compared byte for byte with SOURCE_DATE_EPOCH set. Target: full-capacity runs at" \
+    "most 2x the native wall time"
+  printf '%-18s %10s %10s %17s %8s %8s %8s %7s %s\n' case "native ms" "wasm ms" "wasm q1-q3 ms" \
+    "native" "wasm" "CPU" "wall" "same"
+  printf '%-18s %10s %10s %17s %8s %8s %8s %7s %s\n' "" "" "" "" "CPU ms" "CPU ms" ratio ratio \
+    package
   web_out=$work/web.txt
   node bench/web_bench.mjs "$web_dir" "$warmup" "$runs" $(for name in typical $full_cases; do
     echo "$cases/$name"; done) >"$web_out"
-  while read -r name median q1 q3 _ _ digest; do
-    native_ms=$(awk -v n="$name" '$1 == n { print $2 }' "$work/native_ms.txt")
+  while read -r name median q1 q3 _ _ wasm_cpu digest; do
+    read -r _ native_ms native_cpu < <(grep "^$name " "$work/native_ms.txt")
     # The native tool's package with the same fixed date, to compare byte for byte.
     (cd "$cases/$name" && SOURCE_DATE_EPOCH=1700000000 TZ=UTC "$build/zivavod" bench.cfg >/dev/null)
     same=no
     [ "$(sha256sum <"$cases/$name/bench.zip" | cut -d' ' -f1)" != "$digest" ] || same=yes
-    ratio=$(awk -v w="$median" -v n="$native_ms" 'BEGIN { printf "%.2f", w / n }')
+    read -r ratio cpu_ratio < <(awk -v w="$median" -v n="$native_ms" -v wc="$wasm_cpu" \
+      -v nc="$native_cpu" 'BEGIN { printf "%.2f %.2f\n", w / n, wc / nc }')
     verdict=""
     if [ "$name" != typical ]; then
       verdict=$(awk -v r="$ratio" 'BEGIN { print (r <= 2) ? "met" : "MISSED" }')
     fi
-    printf '%-18s %10.2f %10.2f %8.2f-%-8.2f %7s %-4s %s\n' "$name" "$native_ms" "$median" "$q1" \
-      "$q3" "$ratio" "$same" "$verdict"
+    printf '%-18s %10.2f %10.2f %8.2f-%-8.2f %8.2f %8.2f %8s %7s %-4s %s\n' "$name" "$native_ms" \
+      "$median" "$q1" "$q3" "$native_cpu" "$wasm_cpu" "$cpu_ratio" "$ratio" "$same" "$verdict"
     if [ "$same" != yes ] || [ "$verdict" = MISSED ]; then
       web_status=1
     fi

@@ -88,13 +88,25 @@ try {
   for (const list of lists) files[list] = path.join(examples, list);
   const good = native('zivavod', 'native-good', files, ['run.cfg']);
   assert.equal(good.status, 0, good.out);
-  await page.setInputFiles('#firmware-input', firmware);
-  await page.setInputFiles('#lists-input', lists.map((list) => path.join(examples, list)));
+  // The firmware dropped on its zone; the lists chosen in the wrong order, the last moved to the
+  // top from the keyboard; Make package by Enter in a name field.
+  const dropped = await page.evaluateHandle(({ name, bytes }) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([new Uint8Array(bytes)], name));
+    return transfer;
+  }, { name: 'firmware.bin', bytes: [...fs.readFileSync(firmware)] });
+  await page.dispatchEvent('#firmware-drop', 'drop', { dataTransfer: dropped });
+  await page.setInputFiles('#lists-input', lists.map((list) => path.join(examples, list)).reverse());
+  for (let i = lists.length - 1; i > 0; i--) {
+    await page.focus(`#lists button[aria-label="Move up ${lists[0]}"]`);
+    await page.keyboard.press('Enter');
+  }
+  assert.deepEqual(await page.locator('#lists .chosen').allTextContents(), lists);
   await page.fill('#package-name', packageName);
-  await page.fill('#lexicon-name', lexicon);
   await page.click('summary');
   await page.fill('#source-date', EPOCH);
-  await page.click('#make');
+  await page.fill('#lexicon-name', lexicon);
+  await page.press('#lexicon-name', 'Enter');
   await page.waitForSelector('#download:not([hidden])');
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
   const saved = path.join(outDir, download.suggestedFilename());
