@@ -76,6 +76,8 @@ try {
   page.on('requestfailed', (request) => problems.push(`request failed: ${request.url()}`));
   await page.goto(url);
   await page.waitForSelector('body[data-ready="true"]');
+  // Loaded, the page needs the network no more.
+  await context.setOffline(true);
   const consoleText = () => page.locator('#console').textContent();
   const inspectText = () => page.locator('#inspect-output').textContent();
 
