@@ -5,7 +5,8 @@
 # that the project's CMake lookups find them unchanged. Debian has no WebAssembly build of them and
 # Debian's emscripten serves none (its cache is frozen, its ports cannot be fetched), so the sources
 # are Debian's zlib and libdeflate source packages, whichever version the archive serves, fetched
-# as for the Windows build (scripts/windows/fetch_debian_source.sh). A prefix already built is kept.
+# as for the Windows build (scripts/windows/fetch_debian_source.sh), or copied from it when it has
+# fetched them already. A prefix already built is kept.
 #
 # Usage: build_deps.sh PREFIX
 set -euo pipefail
@@ -22,9 +23,24 @@ fi
 rm -rf "${prefix:?}/src" "${prefix:?}/lib" "${prefix:?}/include"
 mkdir -p "$prefix/src" "$prefix/lib/pkgconfig" "$prefix/include/minizip"
 
+# Unpacks PACKAGE's sources into DEST and prints the folder: a copy of the ones the Windows build
+# fetched when it has (build/windows/deps, as CI runs it first), else fetched from the archive.
+debian_source() {  # PACKAGE DEST
+  local found
+  found=$(find "$here/../build/windows/deps" -mindepth 2 -maxdepth 2 -type d -name "$1-*" \
+    2>/dev/null | sort | tail -n 1)
+  if [ -n "$found" ]; then
+    echo "taking Debian's $1 sources from the Windows build: $found" >&2
+    cp -r "$found" "$2/"
+    echo "$2/$(basename "$found")"
+  else
+    "$fetch" "$1" "$2"
+  fi
+}
+
 # zlib and its minizip. zlib's own configure would probe the host; its sources build as they are,
 # given the unistd.h that emscripten has (without it gzlib.c declares its own, clashing, lseek).
-zlib_dir=$("$fetch" zlib "$prefix/src")
+zlib_dir=$(debian_source zlib "$prefix/src")
 minizip_dir=$zlib_dir/contrib/minizip
 if [ ! -f "$minizip_dir/zip.c" ] || [ ! -f "$zlib_dir/zlib.h" ]; then
   echo "Debian's zlib source package holds no contrib/minizip/zip.c" >&2
@@ -61,11 +77,13 @@ Cflags: -I\${includedir}
 PC
 
 # libdeflate with its own Makefile; its x86 and ARM paths are left out by their own checks.
-source_dir=$("$fetch" libdeflate "$prefix/src")
+source_dir=$(debian_source libdeflate "$prefix/src")
 if [ ! -f "$source_dir/libdeflate.h" ] || [ ! -f "$source_dir/libdeflate.pc.in" ]; then
   echo "Debian's libdeflate source package holds no libdeflate.h or libdeflate.pc.in" >&2
   exit 1
 fi
+# A copy from the Windows build holds its objects: they go first.
+env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS make -C "$source_dir" clean >&2
 env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS make -C "$source_dir" -j "$jobs" CC=emcc AR=emar \
   libdeflate.a >&2
 cp "$source_dir/libdeflate.a" "$prefix/lib/"
