@@ -3,8 +3,8 @@
 // program's memory, the program runs with this process's arguments and environment, and
 // afterwards the files it made or changed are written back (each to a temporary name, then
 // renamed over the old one) and those it removed are removed. Standard output, standard error and
-// the exit status pass through. Links are read as what they point to; files outside the current
-// folder are not seen. Used by zivavod-web.mjs and zivavod-inspect-web.mjs beside this file.
+// the exit status pass through. Links to files are read as the files they point to, links to
+// folders are left out; files outside the current folder are not seen. Used by zivavod-web.mjs and zivavod-inspect-web.mjs beside this file.
 import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL, fileURLToPath } from 'node:url';
@@ -27,12 +27,15 @@ function readTree(top) {
     for (const name of names) {
       const rel = relative ? `${relative}/${name}` : name;
       let stat;
+      let link;
       try {
+        link = fs.lstatSync(path.join(top, rel)).isSymbolicLink();
         stat = fs.statSync(path.join(top, rel));
       } catch {
         continue;
       }
-      if (stat.isDirectory()) {
+      // A link to a folder is not entered: it may lead back up the tree.
+      if (stat.isDirectory() && !link) {
         dirs.push(rel);
         walk(rel);
       } else if (stat.isFile()) {
