@@ -5,15 +5,17 @@
 # callgrind, shows where the instructions go and the package sizes, runs the micro-benchmarks
 # and checks the targets.
 #
-#   bench/run_bench.sh BUILD_DIR ZLIB_TOOL
+#   bench/run_bench.sh BUILD_DIR ZLIB_TOOL [WEB_DIR]
 #
 # ZLIB_TOOL is the tool built from the last commit before libdeflate (mk/bench.mk builds it).
+# WEB_DIR, the WebAssembly build (build/web), adds its runs in node beside the tool's.
 # BENCH_RUNS (default 41) and BENCH_WARMUP (default 5) set the timed and warm-up runs per case.
 # Exits 1 when a target is missed.
 set -euo pipefail
 
 build=$(cd "${1:?usage: run_bench.sh BUILD_DIR ZLIB_TOOL}" && pwd)
 zlib_tool=$(realpath "${2:?usage: run_bench.sh BUILD_DIR ZLIB_TOOL}")
+web_dir=${3:-}
 runs=${BENCH_RUNS:-41}
 warmup=${BENCH_WARMUP:-5}
 dictionary=/usr/share/dict/american-english
@@ -110,7 +112,43 @@ for name in typical $full_cases; do
   ratios "$name" zivavod zivavod_zlib
   # The targets read the new tool's instructions from here too.
   echo "$name zivavod ${ir[zivavod]}" >>"$summary"
+  echo "$name ${ms[zivavod]} ${cpu[zivavod]}" >>"$work/native_ms.txt"
 done
+
+web_status=0
+if [ -n "$web_dir" ]; then
+  echo
+  echo "== WebAssembly in node beside the native tool: a run's wall time (native: fork to exit) and" \
+    "CPU time, medians of $runs after $warmup warm-up runs; the module compiled once, each run a" \
+    "fresh instance with the case's files copied in and read back (bench/web_bench.mjs); the" \
+    "packages compared byte for byte with SOURCE_DATE_EPOCH set. Target: full-capacity runs at" \
+    "most 2x the native wall time"
+  printf '%-18s %10s %10s %17s %8s %8s %8s %7s %s\n' case "native ms" "wasm ms" "wasm q1-q3 ms" \
+    "native" "wasm" "CPU" "wall" "same"
+  printf '%-18s %10s %10s %17s %8s %8s %8s %7s %s\n' "" "" "" "" "CPU ms" "CPU ms" ratio ratio \
+    package
+  web_out=$work/web.txt
+  node bench/web_bench.mjs "$web_dir" "$warmup" "$runs" $(for name in typical $full_cases; do
+    echo "$cases/$name"; done) >"$web_out"
+  while read -r name median q1 q3 _ _ wasm_cpu digest; do
+    read -r _ native_ms native_cpu < <(grep "^$name " "$work/native_ms.txt")
+    # The native tool's package with the same fixed date, to compare byte for byte.
+    (cd "$cases/$name" && SOURCE_DATE_EPOCH=1700000000 TZ=UTC "$build/zivavod" bench.cfg >/dev/null)
+    same=no
+    [ "$(sha256sum <"$cases/$name/bench.zip" | cut -d' ' -f1)" != "$digest" ] || same=yes
+    read -r ratio cpu_ratio < <(awk -v w="$median" -v n="$native_ms" -v wc="$wasm_cpu" \
+      -v nc="$native_cpu" 'BEGIN { printf "%.2f %.2f\n", w / n, wc / nc }')
+    verdict=""
+    if [ "$name" != typical ]; then
+      verdict=$(awk -v r="$ratio" 'BEGIN { print (r <= 2) ? "met" : "MISSED" }')
+    fi
+    printf '%-18s %10.2f %10.2f %8.2f-%-8.2f %8.2f %8.2f %8s %7s %-4s %s\n' "$name" "$native_ms" \
+      "$median" "$q1" "$q3" "$native_cpu" "$wasm_cpu" "$cpu_ratio" "$ratio" "$same" "$verdict"
+    if [ "$same" != yes ] || [ "$verdict" = MISSED ]; then
+      web_status=1
+    fi
+  done <"$web_out"
+fi
 
 echo
 echo "== Where the instructions go (callgrind, inclusive; start-up is all before main; deflate" \
@@ -183,4 +221,5 @@ for name in typical $full_cases; do
     status=1
   fi
 done
+[ "$web_status" = 0 ] || status=1
 exit $status

@@ -1,6 +1,6 @@
 # `make bench`: installs what the benchmark needs, builds the tool and the benchmark programs in
-# one Release tree (build/bench), builds the tool as it was before libdeflate beside them and
-# runs bench/run_bench.sh. See bench/README.md.
+# one Release tree (build/bench), builds the tool as it was before libdeflate beside them and the
+# WebAssembly build (make web, build/web) and runs bench/run_bench.sh. See bench/README.md.
 
 BENCH_PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libdeflate-dev \
   libbenchmark-dev wamerican valgrind unzip git
@@ -30,5 +30,5 @@ bench-build: bench-deps
 	  -DZIVAVOD_BUILD_TESTS=OFF
 	cmake --build $(BENCH_ZLIB_BUILD)/build -j $(JOBS) --target zivavod
 
-bench: bench-build
-	bash bench/run_bench.sh $(BENCH_BUILD) $(BENCH_ZLIB_BUILD)/build/zivavod
+bench: bench-build web
+	bash bench/run_bench.sh $(BENCH_BUILD) $(BENCH_ZLIB_BUILD)/build/zivavod build/web

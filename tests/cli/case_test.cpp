@@ -1,7 +1,9 @@
 // End-to-end cases stated as data: each file in tests/cli/cases holds a group of runs of the
 // built program, each in a fresh folder holding the example firmware as fw.bin.
 //
-//   === title [posix|windows]       a case; a platform tag runs it only there
+//   === title [posix|windows]       a case; a platform tag runs it only there; [native]
+//                                   marks a case that needs the native program: links, limits,
+//                                   kills, devices, the argument vector, a 64-bit time_t
 //   -- NAME --                      a file the run sees; each line ends LF
 //   -- NAME [raw] --                the same, lines joined, with \n \r \0 \xHH \\ escapes
 //   -- args -- / -- argv --         the arguments, one a line (default: run.cfg); argv
@@ -18,7 +20,9 @@
 // A section name may carry [posix] or [windows] to hold only on that platform. Shell lines see
 // the program as $ZIVAVOD and zivavod-inspect as $ZIVAVOD_INSPECT. The Windows build runs through
 // launchers (ZIVAVOD_CLI_PROGRAM, ZIVAVOD_CLI_INSPECT) with ZIVAVOD_CLI_TARGET=windows: its
-// console lines must end CR LF and are compared as LF.
+// console lines must end CR LF and are compared as LF. The WebAssembly build runs through its
+// node runners (tools/*-web.mjs) with ZIVAVOD_CLI_TARGET=web, as a posix platform without the
+// [native] cases.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -46,6 +50,11 @@ bool windows_target() {
   return target != nullptr && std::string(target) == "windows";
 }
 
+bool web_target() {
+  const char* const target = std::getenv("ZIVAVOD_CLI_TARGET");
+  return target != nullptr && std::string(target) == "web";
+}
+
 // Takes the platform tags off name; false when the name belongs to the other platform.
 bool for_this_platform(std::string& name, bool& raw) {
   raw = false;
@@ -55,6 +64,8 @@ bool for_this_platform(std::string& name, bool& raw) {
     name.erase(open);
     if (tag == "raw") {
       raw = true;
+    } else if (tag == "native") {
+      ours = ours && !web_target();
     } else {
       ours = ours && tag == (windows_target() ? "windows" : "posix");
     }

@@ -1,0 +1,6 @@
+#!/usr/bin/env node
+// zivavod-inspect's WebAssembly build run from node on the current folder, as the native one
+// runs there (tools/web_runner.mjs):  node tools/zivavod-inspect-web.mjs [--words] pkg.zip
+import { runInFolder } from './web_runner.mjs';
+
+await runInFolder('zivavod-inspect');

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the browser version into build/web: zlib, minizip and libdeflate for WebAssembly
+# (build/web/deps, web/build_deps.sh), then zivavod and zivavod-inspect with emscripten
+# (build/web/cross), then gathers the page: index.html, its style and script, the JavaScript API
+# (zivavod-web.mjs) and each program's .js and .wasm. The packages come from mk/web.mk (make web).
+# ZIVAVOD_WERROR=ON turns warnings into errors, as CI wants.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+# Started from make: the builds below are not sub-makes of it and set their own parallelism,
+# every core unless make's JOBS says otherwise.
+unset MAKEFLAGS MAKELEVEL MFLAGS
+jobs=${JOBS:-$(nproc)}
+# emscripten's JavaScript optimiser needs acorn, which Debian installs for its own node only
+# (/usr/share/nodejs); a node from elsewhere does not look there.
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+# Debian's emscripten ships its system libraries built in a cache of its own and cannot build
+# more: EM_CACHE must not point elsewhere, and no -sUSE_* port can be used.
+unset EM_CACHE
+
+web/build_deps.sh build/web/deps
+cmake -S . -B build/web/cross --toolchain "$root/web/emscripten.cmake" \
+  -DWEB_DEPS_PREFIX="$root/build/web/deps" -DCMAKE_PROJECT_INCLUDE="$root/web/programs.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DZIVAVOD_BUILD_TESTS=OFF \
+  -DCMAKE_COMPILE_WARNING_AS_ERROR="${ZIVAVOD_WERROR:-OFF}" >/dev/null
+cmake --build build/web/cross --target zivavod zivavod-inspect -j "$jobs"
+
+for program in zivavod zivavod-inspect; do
+  cp "build/web/cross/$program.js" "build/web/cross/$program.wasm" build/web/
+done
+cp web/index.html web/page.css web/page.js web/zivavod-web.mjs build/web/
+for file in build/web/zivavod.wasm build/web/zivavod.js build/web/zivavod-inspect.wasm \
+  build/web/zivavod-inspect.js; do
+  echo "built $file: $(stat -c %s "$file") bytes, $(gzip -9 <"$file" | wc -c) gzipped"
+done

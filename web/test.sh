@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Tests the browser build (build/web, from web/build.sh) against the native one, built here in
+# build/$PRESET: the end-to-end cases (tests/cli/cases) through the node runners
+# (tools/zivavod-web.mjs, tools/zivavod-inspect-web.mjs), leaving out those tagged [native], then
+# the page in Debian's headless chromium (web/test_page.mjs), with playwright-core installed by
+# npm ci from web/package-lock.json into build/web/node. Screenshots land in build/web/test.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+unset MAKEFLAGS MAKELEVEL MFLAGS
+jobs=${JOBS:-$(nproc)}
+preset=${PRESET:-dev}
+native=build/$preset
+
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$jobs" --target zivavod zivavod-inspect zivavod_cli_tests \
+  example_firmware
+
+# The case runner itself, not ctest: ctest keeps the list of cases it found under the first
+# environment it ran in, and the list differs here. Two shards at once.
+echo "end-to-end cases through the node runners:"
+pids=()
+for shard in 0 1; do
+  ZIVAVOD_CLI_TARGET=web ZIVAVOD_CLI_PROGRAM="$root/tools/zivavod-web.mjs" \
+    ZIVAVOD_CLI_INSPECT="$root/tools/zivavod-inspect-web.mjs" GTEST_TOTAL_SHARDS=2 \
+    GTEST_SHARD_INDEX=$shard "$native/tests/zivavod_cli_tests" --gtest_brief=1 \
+    >"build/web/cases.$shard.log" 2>&1 &
+  pids+=($!)
+done
+status=0
+for shard in 0 1; do
+  wait "${pids[$shard]}" || { status=1; cat "build/web/cases.$shard.log"; }
+  grep -E '^\[  (PASSED|FAILED)  \]' "build/web/cases.$shard.log" || true
+done
+[ "$status" = 0 ] || exit 1
+
+# playwright-core as web/package-lock.json pins it; installed again only when the lock changes.
+if ! cmp -s web/package-lock.json build/web/node/package-lock.json ||
+  [ ! -d build/web/node/node_modules/playwright-core ]; then
+  rm -rf build/web/node && mkdir -p build/web/node
+  cp web/package.json web/package-lock.json build/web/node/
+  (cd build/web/node && npm ci --no-audit --no-fund --ignore-scripts)
+fi
+node web/test_page.mjs build/web "$native" build/web/test
