@@ -146,7 +146,7 @@ std::string expected(const case_data& c, const std::string& name) {
   const auto found = c.sections.find(name);
   std::string text = found == c.sections.end() ? "" : found->second;
   for (const auto& [key, value] :
-       {std::pair<std::string, std::string>{"@VERSION@", ZIVAVOD_VERSION},
+       {std::pair<std::string, std::string>{"@VERSION@", k_version},
         {"@PROGRAM@", program_path()}}) {
     for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
       text.replace(at, key.size(), value);
