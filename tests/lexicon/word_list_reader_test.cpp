@@ -6,6 +6,7 @@
 #include <random>
 
 #include "lexicon/word_list_model.hpp"
+#include "lexicon/word_scan.hpp"
 
 namespace {
 
@@ -39,6 +40,40 @@ TEST(ReadWordList, AgreesWithTheRulesOnRandomTexts) {
                                    small_buffers ? 1 + random() % 40 : k_word_buffer_size,
                                    small_limit ? random() % (size + 1) : k_word_list_byte_limit))
         << "round " << round;
+  }
+}
+
+// Each machine's masks of random windows of all 256 byte values against the table of what each
+// byte means.
+TEST(ReadWordList, BothScansClassifyBytesAsTheTableSays) {
+  using namespace word_scan;
+  std::mt19937 random(2112);
+  for (const window_classifier& machine : window_classifiers()) {
+    for (int round = 0; round < 2000; ++round) {
+      // Mostly token bytes, so that windows without any of the rare classes come up too.
+      std::array<std::uint8_t, k_window> window{};
+      window_masks want;
+      for (std::size_t at = 0; at < k_window; ++at) {
+        window[at] = random() % 4 == 0 ? random() % 256 : 'a' + random() % 4 * 11;
+        for (const byte_class& c : k_byte_classes) {
+          const std::uint64_t bit = c.byte == window[at] ? std::uint64_t{1} << at : 0;
+          want.separator |= c.separator ? bit : 0;
+          want.lf |= c.line_feed ? bit : 0;
+          want.slash |= c.slash ? bit : 0;
+          want.cr |= c.carriage_return ? bit : 0;
+          want.nul |= c.nul ? bit : 0;
+        }
+      }
+      const window_masks got = machine.classify(window.data());
+      const auto rare = [](std::uint64_t mask, bool flag) { return flag ? mask : 0; };
+      EXPECT_EQ(want.separator, got.separator) << machine.name << " round " << round;
+      EXPECT_EQ(want.lf, got.lf) << machine.name << " round " << round;
+      EXPECT_EQ((want.slash | want.cr | want.nul) != 0, got.has_slash_cr_or_nul) << machine.name;
+      EXPECT_EQ((want.cr | want.nul) != 0, got.has_cr_or_nul) << machine.name;
+      EXPECT_EQ(want.slash, rare(got.slash, got.has_slash_cr_or_nul)) << machine.name;
+      EXPECT_EQ(want.cr, rare(got.cr, got.has_cr_or_nul)) << machine.name;
+      EXPECT_EQ(want.nul, rare(got.nul, got.has_cr_or_nul)) << machine.name;
+    }
   }
 }
 
