@@ -86,6 +86,19 @@ std::string unescape(const std::string& text) {
   return out;
 }
 
+// The body of a new section of c: a file the run sees unless the name is one of the kinds.
+std::string* open_section(case_data& c, const std::string& name) {
+  static const std::set<std::string> k_kinds{"args",   "argv",       "env",      "setup",
+                                             "stdout", "any stdout", "stderr",   "merged",
+                                             "status", "check",      "check.out"};
+  if (!k_kinds.contains(name)) {
+    c.files.push_back(name);
+  }
+  std::string* const body = &c.sections[name];
+  body->clear();
+  return body;
+}
+
 std::vector<case_data> parse_cases(const std::string& text) {
   std::vector<case_data> cases;
   std::string* body = nullptr;
@@ -115,18 +128,7 @@ std::vector<case_data> parse_cases(const std::string& text) {
     } else if (line.starts_with("-- ") && line.ends_with(" --\n") && !cases.empty()) {
       finish();
       std::string name = line.substr(3, line.size() - 7);
-      if (for_this_platform(name, raw)) {
-        static const std::set<std::string> k_kinds{"args",   "argv",       "env",      "setup",
-                                                   "stdout", "any stdout", "stderr",   "merged",
-                                                   "status", "check",      "check.out"};
-        if (!k_kinds.contains(name)) {
-          cases.back().files.push_back(name);
-        }
-        body = &cases.back().sections[name];
-        body->clear();
-      } else {
-        body = &skipped;
-      }
+      body = for_this_platform(name, raw) ? open_section(cases.back(), name) : &skipped;
     } else if (body != nullptr) {
       *body += line;
     }
@@ -248,7 +250,7 @@ std::string test_name(const std::string& title) {
   return name;
 }
 
-const bool g_registered = [] {
+const bool k_registered = [] {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(ZIVAVOD_CASES_DIR)) {
     files.push_back(entry.path());

@@ -1,12 +1,12 @@
 // Records read back into letter codes: exactly as many codes as asked for, nothing written past
 // them (the reader's output is a slice of a larger array).
+#include "lexicon/layout.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 #include <span>
-
-#include "lexicon/layout.hpp"
 
 namespace {
 

@@ -43,36 +43,44 @@ TEST(ReadWordList, AgreesWithTheRulesOnRandomTexts) {
   }
 }
 
-// Each machine's masks of random windows of all 256 byte values against the table of what each
-// byte means.
+// The masks of window by the table of what each byte means.
+word_scan::window_masks masks_by_the_table(std::span<const std::uint8_t> window) {
+  word_scan::window_masks m;
+  for (std::size_t at = 0; at < window.size(); ++at) {
+    for (const word_scan::byte_class& c : word_scan::k_byte_classes) {
+      const std::uint64_t bit = c.byte == window[at] ? std::uint64_t{1} << at : 0;
+      m.separator |= c.separator ? bit : 0;
+      m.lf |= c.line_feed ? bit : 0;
+      m.slash |= c.slash ? bit : 0;
+      m.cr |= c.carriage_return ? bit : 0;
+      m.nul |= c.nul ? bit : 0;
+    }
+  }
+  return m;
+}
+
+// Each machine's masks of random windows of all 256 byte values against the table.
 TEST(ReadWordList, BothScansClassifyBytesAsTheTableSays) {
-  using namespace word_scan;
   std::mt19937 random(2112);
-  for (const window_classifier& machine : window_classifiers()) {
+  for (const word_scan::window_classifier& machine : word_scan::window_classifiers()) {
     for (int round = 0; round < 2000; ++round) {
       // Mostly token bytes, so that windows without any of the rare classes come up too.
-      std::array<std::uint8_t, k_window> window{};
-      window_masks want;
-      for (std::size_t at = 0; at < k_window; ++at) {
-        window[at] = random() % 4 == 0 ? random() % 256 : 'a' + random() % 4 * 11;
-        for (const byte_class& c : k_byte_classes) {
-          const std::uint64_t bit = c.byte == window[at] ? std::uint64_t{1} << at : 0;
-          want.separator |= c.separator ? bit : 0;
-          want.lf |= c.line_feed ? bit : 0;
-          want.slash |= c.slash ? bit : 0;
-          want.cr |= c.carriage_return ? bit : 0;
-          want.nul |= c.nul ? bit : 0;
-        }
+      std::array<std::uint8_t, word_scan::k_window> window{};
+      for (std::uint8_t& byte : window) {
+        byte = random() % 4 == 0 ? random() % 256 : 'a' + random() % 4 * 11;
       }
-      const window_masks got = machine.classify(window.data());
+      const word_scan::window_masks want = masks_by_the_table(window);
+      const word_scan::window_masks got = machine.classify(window.data());
+      // The rare masks hold only when their flag says the window has such a byte.
       const auto rare = [](std::uint64_t mask, bool flag) { return flag ? mask : 0; };
-      EXPECT_EQ(want.separator, got.separator) << machine.name << " round " << round;
-      EXPECT_EQ(want.lf, got.lf) << machine.name << " round " << round;
-      EXPECT_EQ((want.slash | want.cr | want.nul) != 0, got.has_slash_cr_or_nul) << machine.name;
-      EXPECT_EQ((want.cr | want.nul) != 0, got.has_cr_or_nul) << machine.name;
-      EXPECT_EQ(want.slash, rare(got.slash, got.has_slash_cr_or_nul)) << machine.name;
-      EXPECT_EQ(want.cr, rare(got.cr, got.has_cr_or_nul)) << machine.name;
-      EXPECT_EQ(want.nul, rare(got.nul, got.has_cr_or_nul)) << machine.name;
+      const std::string where = std::string(machine.name) + " round " + std::to_string(round);
+      EXPECT_EQ(want.separator, got.separator) << where;
+      EXPECT_EQ(want.lf, got.lf) << where;
+      EXPECT_EQ((want.slash | want.cr | want.nul) != 0, got.has_slash_cr_or_nul) << where;
+      EXPECT_EQ((want.cr | want.nul) != 0, got.has_cr_or_nul) << where;
+      EXPECT_EQ(want.slash, rare(got.slash, got.has_slash_cr_or_nul)) << where;
+      EXPECT_EQ(want.cr, rare(got.cr, got.has_cr_or_nul)) << where;
+      EXPECT_EQ(want.nul, rare(got.nul, got.has_cr_or_nul)) << where;
     }
   }
 }
