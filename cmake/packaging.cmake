@@ -34,8 +34,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/example.cfg ${PROJECT_SOURCE_DIR}/e
   ${PROJECT_BINARY_DIR}/examples/firmware.bin
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
-# The pages must format without a single warning, and zivavod's quote every console line as it
-# is printed.
+# The pages must format without a single warning, name the version the programs print, and
+# zivavod's quote every console line as it is printed.
 if(ZIVAVOD_BUILD_TESTS)
   find_program(ZIVAVOD_GROFF groff)
   find_program(ZIVAVOD_MANDOC mandoc)
@@ -51,6 +51,8 @@ if(ZIVAVOD_BUILD_TESTS)
   add_test(NAME docs_quote_every_message
     COMMAND ${CMAKE_COMMAND}
       -DMESSAGES=${PROJECT_SOURCE_DIR}/src/base/messages.hpp
+      -DVERSION_HEADER=${PROJECT_BINARY_DIR}/generated/base/version.hpp
+      "-DMAN_PAGES=${PROJECT_SOURCE_DIR}/doc/zivavod.1$<SEMICOLON>${PROJECT_SOURCE_DIR}/doc/zivavod-inspect.1"
       "-DDOCUMENTS=${PROJECT_SOURCE_DIR}/doc/zivavod.1$<SEMICOLON>${PROJECT_SOURCE_DIR}/README.md"
       -P ${PROJECT_SOURCE_DIR}/doc/check_messages.cmake)
   set_tests_properties(docs_quote_every_message PROPERTIES LABELS doc)
@@ -77,7 +79,9 @@ set(ZIVAVOD_PACKAGE_MAINTAINER "zivavod developers <zivavod@example.org>"
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zivavod)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The version the programs print, from the header they are built with.
+file(STRINGS ${PROJECT_BINARY_DIR}/generated/base/version.hpp version_line REGEX "k_version")
+string(REGEX REPLACE ".*\"(.*)\".*" "\\1" CPACK_PACKAGE_VERSION "${version_line}")
 set(CPACK_PACKAGE_CONTACT "${ZIVAVOD_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compile word lists into ZORV-OLED firmware update packages")
 set(CPACK_PACKAGE_DESCRIPTION

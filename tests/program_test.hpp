@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/version.hpp"
 #include "test_util.hpp"
 
-inline const std::string k_banner = "zivavod " ZIVAVOD_VERSION "\n";
+inline const std::string k_banner = std::string("zivavod ") + k_version + "\n";
 
 // The program under test: ZIVAVOD_CLI_PROGRAM when set (a launcher for another build), else the
 // one built here.

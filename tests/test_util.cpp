@@ -67,19 +67,28 @@ void set_limit(int resource, std::int64_t bytes) {
   }
 }
 
+// What a child needs between fork and exec, all made before the fork.
+struct child_plan {
+  const char* dir;
+  const char* program;
+  char* const* args;
+  char* const* env;
+  int out_fd;
+  int err_fd;  // the same as out_fd for a merged run
+  std::int64_t address_space_bytes;
+};
+
 // Between fork and exec only async-signal-safe calls, so the environment is prepared before.
-[[noreturn]] void start_child(const std::string& dir, const char* program, char* const* args,
-                              char* const* env, const run_limits& limits, int out_fd, int err_fd) {
-  if (chdir(dir.c_str()) != 0) {
+[[noreturn]] void start_child(const child_plan& plan) {
+  if (chdir(plan.dir) != 0) {
     _exit(127);
   }
   const int null_fd = open("/dev/null", O_RDONLY);
-  if (null_fd < 0 || dup2(null_fd, 0) < 0 || dup2(out_fd, 1) < 0 ||
-      dup2(limits.merged ? out_fd : err_fd, 2) < 0) {
+  if (null_fd < 0 || dup2(null_fd, 0) < 0 || dup2(plan.out_fd, 1) < 0 || dup2(plan.err_fd, 2) < 0) {
     _exit(127);
   }
-  set_limit(RLIMIT_AS, limits.address_space_bytes);
-  execve(program, args, env);
+  set_limit(RLIMIT_AS, plan.address_space_bytes);
+  execve(plan.program, plan.args, plan.env);
   _exit(127);
 }
 
@@ -98,11 +107,77 @@ std::vector<std::string> child_environment(const std::vector<std::string>& extra
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
   std::vector<char*> result;
+  result.reserve(strings.size() + 1);
   for (std::string& s : strings) {
     result.push_back(s.data());
   }
   result.push_back(nullptr);
   return result;
+}
+
+// Reads both pipes into result until they close, the deadline passes or one says too much.
+void collect_output(int out_fd, int err_fd, std::chrono::steady_clock::time_point deadline,
+                    std::size_t output_cap, run_result& result) {
+  std::array<pollfd, 2> fds{pollfd{out_fd, POLLIN, 0}, pollfd{err_fd, POLLIN, 0}};
+  std::array<std::string*, 2> sinks{&result.out, &result.err};
+  int open_streams = 2;
+  while (open_streams > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.killed = true;
+      break;
+    }
+    if (poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0) {
+      continue;
+    }
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) {
+        continue;
+      }
+      std::array<char, 8192> chunk{};
+      const ssize_t n = read(fds[i].fd, chunk.data(), chunk.size());
+      if (n <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_streams;
+        continue;
+      }
+      sinks[i]->append(chunk.data(), static_cast<std::size_t>(n));
+      if (sinks[i]->size() > output_cap) {
+        result.killed = true;
+        open_streams = 0;
+      }
+    }
+  }
+  for (const pollfd& fd : fds) {
+    if (fd.fd >= 0) {
+      close(fd.fd);
+    }
+  }
+}
+
+// Waits for the child's end; both streams may be closed while the program still runs, so the
+// deadline holds for its end too. Kills it when the run was cut off.
+void wait_for_child(pid_t pid, std::chrono::steady_clock::time_point deadline, run_result& result) {
+  int status = 0;
+  while (!result.killed) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid || (done < 0 && errno != EINTR)) {
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      result.killed = true;
+    } else {
+      usleep(2000);
+    }
+  }
+  if (result.killed) {
+    kill(pid, SIGKILL);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace
@@ -133,7 +208,8 @@ run_result run_program(const std::string& dir, const std::string& program,
     throw std::runtime_error("fork failed");
   }
   if (pid == 0) {
-    start_child(dir, program.c_str(), args.data(), env.data(), limits, out_pipe[1], err_pipe[1]);
+    start_child({dir.c_str(), program.c_str(), args.data(), env.data(), out_pipe[1],
+                 limits.merged ? out_pipe[1] : err_pipe[1], limits.address_space_bytes});
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
@@ -141,62 +217,8 @@ run_result run_program(const std::string& dir, const std::string& program,
   run_result result;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(limits.timeout_seconds);
-  std::array<pollfd, 2> fds{pollfd{out_pipe[0], POLLIN, 0}, pollfd{err_pipe[0], POLLIN, 0}};
-  std::array<std::string*, 2> sinks{&result.out, &result.err};
-  int open_streams = 2;
-  while (open_streams > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.killed = true;
-      break;
-    }
-    if (poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0) {
-      continue;
-    }
-    for (std::size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) {
-        continue;
-      }
-      std::array<char, 8192> chunk{};
-      const ssize_t n = read(fds[i].fd, chunk.data(), chunk.size());
-      if (n <= 0) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_streams;
-        continue;
-      }
-      sinks[i]->append(chunk.data(), static_cast<std::size_t>(n));
-      if (sinks[i]->size() > limits.output_cap) {
-        result.killed = true;
-        open_streams = 0;
-      }
-    }
-  }
-  for (const pollfd& fd : fds) {
-    if (fd.fd >= 0) {
-      close(fd.fd);
-    }
-  }
-  // Both streams may be closed while the program still runs: the deadline holds for its end too.
-  int status = 0;
-  while (!result.killed) {
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid || (done < 0 && errno != EINTR)) {
-      break;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      result.killed = true;
-    } else {
-      usleep(2000);
-    }
-  }
-  if (result.killed) {
-    kill(pid, SIGKILL);
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  collect_output(out_pipe[0], err_pipe[0], deadline, limits.output_cap, result);
+  wait_for_child(pid, deadline, result);
   return result;
 }
 

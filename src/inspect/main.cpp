@@ -6,11 +6,8 @@
 #include <string_view>
 
 #include "base/platform.hpp"
+#include "base/version.hpp"
 #include "inspect/inspect.hpp"
-
-#ifndef ZIVAVOD_VERSION
-#define ZIVAVOD_VERSION "0.0.0"
-#endif
 
 namespace {
 
@@ -141,7 +138,7 @@ int main(int argc, char** argv) {
     return k_sound;
   }
   if (o.version) {
-    std::printf("zivavod-inspect %s\n", ZIVAVOD_VERSION);
+    std::printf("zivavod-inspect %s\n", k_version);
     return k_sound;
   }
   std::size_t size = 0;

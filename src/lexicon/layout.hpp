@@ -33,9 +33,9 @@ inline constexpr unsigned k_letter_code_bits = 5;
 inline constexpr std::uint32_t k_letter_code_mask = (1u << k_letter_code_bits) - 1;
 inline constexpr std::uint32_t k_dirty_flag = 1;
 inline constexpr unsigned k_four_letter_spare_bits =
-    8 * k_four_letter_record_size - 4 * k_letter_code_bits;  // 4
+    static_cast<unsigned>(8 * k_four_letter_record_size) - 4 * k_letter_code_bits;  // 4
 inline constexpr unsigned k_six_letter_spare_bits =
-    8 * k_six_letter_record_size - 6 * k_letter_code_bits;  // 2
+    static_cast<unsigned>(8 * k_six_letter_record_size) - 6 * k_letter_code_bits;  // 2
 
 // The lexicon header's fields; on the device all numbers are little-endian.
 struct lexicon_header {

@@ -9,14 +9,11 @@
 #include "base/console.hpp"
 #include "base/messages.hpp"
 #include "base/platform.hpp"
+#include "base/version.hpp"
 #include "lexicon/app_image.hpp"
 #include "lexicon/word_list_reader.hpp"
 #include "lexicon/word_store.hpp"
 #include "package/package_writer.hpp"
-
-#ifndef ZIVAVOD_VERSION
-#define ZIVAVOD_VERSION "0.0.0"
-#endif
 
 namespace {
 
@@ -125,7 +122,7 @@ void read_word_lists(const config_slots& slots) {
 int run(int argc, char** argv) {
   report_broken_pipes();
   if (is_only_option(argc, argv, "--version")) {
-    say(msg::k_banner, ZIVAVOD_VERSION);
+    say(msg::k_banner, k_version);
     return finish_output(0);
   }
   if (is_only_option(argc, argv, "--help")) {
@@ -134,7 +131,7 @@ int run(int argc, char** argv) {
     }
     return finish_output(0);
   }
-  say(msg::k_banner, ZIVAVOD_VERSION);
+  say(msg::k_banner, k_version);
   check_argument_count(argc, argv);
   const config_slots slots = read_config_file(argv[1]);
   const package_names names = derive_names(slots);

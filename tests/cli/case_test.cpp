@@ -9,9 +9,11 @@
 //   -- args -- / -- argv --         the arguments, one a line (default: run.cfg); argv
 //                                   includes argv[0] (default: the program's path)
 //   -- setup --                     shell lines run in the folder before the program
-//   -- stdout -- / -- stderr --     the whole expected output (absent: any stdout, no stderr);
+//   -- stdout -- / -- stderr --     the whole expected output (stderr absent: none);
 //                                   @VERSION@ and @PROGRAM@ stand for the version and the
 //                                   program's path
+//   -- any stdout --                instead of stdout: any output will do, for the reason given
+//                                   in the section (one is required)
 //   -- merged --                    expected output with 2>&1 (then stdout and stderr are not run)
 //   -- status --                    expected exit status (absent: 0)
 //   -- env --                       NAME=value lines for the program's environment
@@ -27,6 +29,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -94,6 +97,19 @@ std::string unescape(const std::string& text) {
   return out;
 }
 
+// The body of a new section of c: a file the run sees unless the name is one of the kinds.
+std::string* open_section(case_data& c, const std::string& name) {
+  static const std::set<std::string> k_kinds{"args",   "argv",       "env",      "setup",
+                                             "stdout", "any stdout", "stderr",   "merged",
+                                             "status", "check",      "check.out"};
+  if (!k_kinds.contains(name)) {
+    c.files.push_back(name);
+  }
+  std::string* const body = &c.sections[name];
+  body->clear();
+  return body;
+}
+
 std::vector<case_data> parse_cases(const std::string& text) {
   std::vector<case_data> cases;
   std::string* body = nullptr;
@@ -123,17 +139,7 @@ std::vector<case_data> parse_cases(const std::string& text) {
     } else if (line.starts_with("-- ") && line.ends_with(" --\n") && !cases.empty()) {
       finish();
       std::string name = line.substr(3, line.size() - 7);
-      if (for_this_platform(name, raw)) {
-        static const std::string k_kinds =
-            " args argv env setup stdout stderr merged status check check.out ";
-        if (k_kinds.find(" " + name + " ") == std::string::npos) {
-          cases.back().files.push_back(name);
-        }
-        body = &cases.back().sections[name];
-        body->clear();
-      } else {
-        body = &skipped;
-      }
+      body = for_this_platform(name, raw) ? open_section(cases.back(), name) : &skipped;
     } else if (body != nullptr) {
       *body += line;
     }
@@ -156,9 +162,8 @@ std::vector<std::string> lines_of(const std::string& text) {
 std::string expected(const case_data& c, const std::string& name) {
   const auto found = c.sections.find(name);
   std::string text = found == c.sections.end() ? "" : found->second;
-  for (const auto& [key, value] :
-       {std::pair<std::string, std::string>{"@VERSION@", ZIVAVOD_VERSION},
-        {"@PROGRAM@", program_path()}}) {
+  for (const auto& [key, value] : {std::pair<std::string, std::string>{"@VERSION@", k_version},
+                                   {"@PROGRAM@", program_path()}}) {
     for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
       text.replace(at, key.size(), value);
     }
@@ -214,12 +219,17 @@ class CaseTest : public ProgramTest {
     if (case_.sections.contains("env")) {
       limits.environment = lines_of(case_.sections.at("env"));
     }
+    // A case says what it prints, or why what it prints does not matter.
+    const bool any_stdout = case_.sections.contains("any stdout");
+    ASSERT_TRUE(limits.merged || case_.sections.contains("stdout") ||
+                (any_stdout && !case_.sections.at("any stdout").empty()))
+        << "a case needs -- stdout --, -- merged -- or -- any stdout -- with its reason";
     const run_result r = run_program(dir_, program, argv, limits);
     EXPECT_FALSE(r.killed);
     if (limits.merged) {
       EXPECT_EQ(expected(case_, "merged"), console_lines(r.out));
     } else {
-      if (case_.sections.contains("stdout")) {
+      if (!any_stdout) {
         EXPECT_EQ(expected(case_, "stdout"), console_lines(r.out));
       }
       EXPECT_EQ(expected(case_, "stderr"), console_lines(r.err));
@@ -251,7 +261,7 @@ std::string test_name(const std::string& title) {
   return name;
 }
 
-const bool g_registered = [] {
+const bool k_registered = [] {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(ZIVAVOD_CASES_DIR)) {
     files.push_back(entry.path());

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+// glibc's own allocator, whose reserved name is glibc's choice.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,readability-identifier-naming)
 extern "C" void* __libc_malloc(std::size_t size);
 
 namespace {

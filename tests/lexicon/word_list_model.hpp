@@ -96,7 +96,7 @@ inline std::string word_list_difference(std::string_view text, std::size_t six_c
   auto readable = std::min<std::size_t>(text.size(), static_cast<std::size_t>(byte_limit) + 1);
   const bool utf16 =
       readable >= 2 && (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"));
-  readable = utf16 ? std::min<std::size_t>(readable, 64 * 1024) : readable;
+  readable = utf16 ? std::min<std::size_t>(readable, std::size_t{64} * 1024) : readable;
   const std::size_t mark = readable >= 3 && text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   word_list_model want;
   want.six_capacity = six_capacity;

@@ -3,13 +3,10 @@
 // bytes and comments anywhere, full record buffers and short byte limits.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 
 #include "lexicon/word_list_model.hpp"
-#include "test_util.hpp"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+#include "lexicon/word_scan.hpp"
 
 namespace {
 
@@ -46,11 +43,58 @@ TEST(ReadWordList, AgreesWithTheRulesOnRandomTexts) {
   }
 }
 
-TEST(ReadWordList, ReplaysTheFuzzCorpus) {
-  for (const auto& entry : std::filesystem::directory_iterator(ZIVAVOD_WORD_LIST_CORPUS)) {
-    const std::string input = read_file(entry.path().string());
-    EXPECT_EQ(0, LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()),
-                                        input.size()));
+// The masks of window by the table of what each byte means.
+word_scan::window_masks masks_by_the_table(std::span<const std::uint8_t> window) {
+  word_scan::window_masks m;
+  for (std::size_t at = 0; at < window.size(); ++at) {
+    for (const word_scan::byte_class& c : word_scan::k_byte_classes) {
+      const std::uint64_t bit = c.byte == window[at] ? std::uint64_t{1} << at : 0;
+      m.separator |= c.separator ? bit : 0;
+      m.lf |= c.line_feed ? bit : 0;
+      m.slash |= c.slash ? bit : 0;
+      m.cr |= c.carriage_return ? bit : 0;
+      m.nul |= c.nul ? bit : 0;
+    }
+  }
+  return m;
+}
+
+// Each machine's masks of random windows of all 256 byte values against the table.
+TEST(ReadWordList, BothScansClassifyBytesAsTheTableSays) {
+  std::mt19937 random(2112);
+  for (const word_scan::window_classifier& machine : word_scan::window_classifiers()) {
+    for (int round = 0; round < 2000; ++round) {
+      // Mostly token bytes, so that windows without any of the rare classes come up too.
+      std::array<std::uint8_t, word_scan::k_window> window{};
+      for (std::uint8_t& byte : window) {
+        byte = random() % 4 == 0 ? random() % 256 : 'a' + random() % 4 * 11;
+      }
+      const word_scan::window_masks want = masks_by_the_table(window);
+      const word_scan::window_masks got = machine.classify(window.data());
+      // The rare masks hold only when their flag says the window has such a byte.
+      const auto rare = [](std::uint64_t mask, bool flag) { return flag ? mask : 0; };
+      const std::string where = std::string(machine.name) + " round " + std::to_string(round);
+      EXPECT_EQ(want.separator, got.separator) << where;
+      EXPECT_EQ(want.lf, got.lf) << where;
+      EXPECT_EQ((want.slash | want.cr | want.nul) != 0, got.has_slash_cr_or_nul) << where;
+      EXPECT_EQ((want.cr | want.nul) != 0, got.has_cr_or_nul) << where;
+      EXPECT_EQ(want.slash, rare(got.slash, got.has_slash_cr_or_nul)) << where;
+      EXPECT_EQ(want.cr, rare(got.cr, got.has_cr_or_nul)) << where;
+      EXPECT_EQ(want.nul, rare(got.nul, got.has_cr_or_nul)) << where;
+    }
+  }
+}
+
+// A byte order mark counts only at the start of the file: the same bytes where a later 64 KiB
+// block starts are text.
+TEST(ReadWordList, TakesAByteOrderMarkOnlyAtTheStart) {
+  const std::string block_of_text = std::string(64 * 1024 - 1, ' ') + "\n";
+  for (const std::string mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+    for (const std::string& text : {mark + "lamp\n", block_of_text + mark + "lamp wolf\n"}) {
+      EXPECT_EQ("", word_list_difference(text, k_word_buffer_size, k_word_buffer_size,
+                                         k_word_list_byte_limit))
+          << text.size() << " bytes, mark " << mark.size();
+    }
   }
 }
 
