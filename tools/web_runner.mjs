@@ -73,7 +73,9 @@ function writeBack(top, before, after) {
     const old = before.files.get(rel);
     if (old !== undefined && same(old, bytes)) continue;
     const target = path.join(top, rel);
-    const temporary = `${target}.web-${process.pid}`;
+    // A short name of its own beside the file: the file's name plus a suffix may not fit the
+    // name limit where the file's own name does.
+    const temporary = path.join(path.dirname(target), `.zivavod-web-${process.pid}.tmp`);
     fs.writeFileSync(temporary, bytes);
     fs.renameSync(temporary, target);
   }
@@ -96,7 +98,26 @@ export async function runInFolder(name) {
     umask: process.umask(),
   });
   writeBack(top, before, result);
-  process.stdout.write(result.stdoutBytes);
-  process.stderr.write(result.stderrBytes);
-  process.exitCode = result.status;
+  // As the native program does: output that cannot be written (a full disk, a closed pipe) fails
+  // the run, with one line on standard error where that still works.
+  const out = writeAll(1, result.stdoutBytes);
+  const err = writeAll(2, result.stderrBytes);
+  if (out && err) {
+    process.exitCode = result.status;
+    return;
+  }
+  if (err) writeAll(2, Buffer.from('ERROR: Console output could not be written.\n'));
+  process.exitCode = 1;
+}
+
+// Writes all of bytes to the descriptor; false when that failed.
+function writeAll(fd, bytes) {
+  try {
+    for (let done = 0; done < bytes.length;) {
+      done += fs.writeSync(fd, bytes, done, bytes.length - done);
+    }
+    return true;
+  } catch {
+    return false;
+  }
 }
