@@ -9,7 +9,6 @@
 #include "lexicon/layout.hpp"
 #include "lexicon/word_store.hpp"
 
-
 using lexicon_name = std::array<char, k_lexicon_name_length + 1>;
 
 // The finished image in the app buffer, its CRC and the lexicon name in its header.

@@ -128,8 +128,16 @@ name_text classify_name(const char* name) {
 // any failure, a failed allocation included. libdeflate deflates a whole buffer at level 9 in
 // half the instructions zlib needs, its output no larger, so minizip only stores its output
 // ("raw"); the level still sets the header's "maximum compression" flag.
-bool add_entry(zipFile zip, std::FILE* file, libdeflate_compressor* compressor, const char* name,
-               std::span<const std::byte> data, zip_fileinfo info) {
+// What the three entries go through: the archive, the file under it and one compressor.
+struct entry_writer {
+  zipFile zip;
+  std::FILE* file;
+  libdeflate_compressor* compressor;
+};
+
+bool add_entry(const entry_writer& out, const char* name, std::span<const std::byte> data,
+               zip_fileinfo info) {
+  const auto [zip, file, compressor] = out;
   const std::size_t room = libdeflate_deflate_compress_bound(compressor, data.size());
   const std::unique_ptr<void, memory_freer> deflated(std::malloc(room));
   if (deflated == nullptr) {
@@ -241,8 +249,9 @@ bool write_zip(std::FILE* file, const package_names& names, std::span<const std:
   // One compressor serves the three entries; failing to make it fails the first entry.
   const unique_compressor compressor(libdeflate_alloc_compressor(k_deflate_level));
   build_init_packet(g_init_packet, firmware_crc16);
-  if (compressor == nullptr || !add_entry(zip, file, compressor.get(), names.dat.data(),
-                                          std::as_bytes(std::span(g_init_packet)), info)) {
+  const entry_writer out{zip, file, compressor.get()};
+  if (compressor == nullptr ||
+      !add_entry(out, names.dat.data(), std::as_bytes(std::span(g_init_packet)), info)) {
     return abandon(zip, msg::k_add_dat_failed);
   }
   const std::span<char> manifest_buffer(g_manifest_buffer, k_manifest_buffer_size);
@@ -251,12 +260,12 @@ bool write_zip(std::FILE* file, const package_names& names, std::span<const std:
   zip_fileinfo text_info = info;
   text_info.internal_fa = k_text_file;
   if (manifest_length < 0 ||
-      !add_entry(zip, file, compressor.get(), "manifest.json",
+      !add_entry(out, "manifest.json",
                  std::as_bytes(manifest_buffer.first(static_cast<std::size_t>(manifest_length))),
                  text_info)) {
     return abandon(zip, msg::k_add_manifest_failed);
   }
-  if (!add_entry(zip, file, compressor.get(), names.app.data(), std::as_bytes(image), info)) {
+  if (!add_entry(out, names.app.data(), std::as_bytes(image), info)) {
     return abandon(zip, msg::k_add_app_failed);
   }
   if (zipClose(zip, nullptr) != ZIP_OK) {

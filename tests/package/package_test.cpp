@@ -21,7 +21,7 @@ TEST(WriteManifest, NamesAreEscapedAsJsonStrings) {
   EXPECT_NE(std::string::npos, text.find("\"dat_file\": \"out/pkg.dat\",\r\n"));
   // The worst case still fits the buffer whole.
   const std::string controls(k_name_size - 1, '\x01');
-  EXPECT_EQ(458u + 2 * 6 * controls.size() + 5,
+  EXPECT_EQ(458 + (controls.size() * 2 * 6) + 5,
             manifest(controls.c_str(), controls.c_str(), 65535).size());
   // A buffer too small for the text gives no length to store.
   std::array<char, 477> small{};
