@@ -119,7 +119,11 @@ std::optional<json> parse(std::string_view text, inspection& r) {
   } catch (const json::parse_error& error) {
     // what() reads "[json.exception.parse_error.101] parse error at line 1, column 2: why".
     std::string_view why = error.what();
-    why.remove_prefix(std::min(why.size(), why.find(": ", why.find("column ")) + 2));
+    const std::size_t column = why.find("column ");
+    const std::size_t colon = column == std::string_view::npos ? column : why.find(": ", column);
+    if (colon != std::string_view::npos) {
+      why.remove_prefix(colon + 2);
+    }
     note_problem(r, "manifest.json is not valid JSON: %s (byte %lu)", printable(why).data(),
                  static_cast<unsigned long>(error.byte));
     return std::nullopt;

@@ -41,7 +41,8 @@ zip_archive read_zip(std::span<const std::uint8_t> package, inspection& r);
 // Inflates e's data (or copies it when stored) into out and checks it against the central
 // directory: the stream ends exactly where the data does, and the size and CRC-32 are the
 // stated ones. Notes each fault; returns the size read, or nothing when the data cannot be had
-// whole or does not fit out, which has a byte more room than the entry may fill.
+// whole with the stated size and CRC-32, or does not fit out, which has a byte more room than the
+// entry may fill.
 std::optional<std::size_t> read_entry_data(const zip_entry& e, std::span<std::uint8_t> out,
                                            inspection& r);
 
