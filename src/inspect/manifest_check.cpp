@@ -60,9 +60,10 @@ void note_field(const json* value, std::size_t field, const char* should, inspec
     note_problem(r, "manifest.json has no %s", path);
     return;
   }
-  const std::string text = value->is_string()   ? value->get<std::string>()
-                           : value->is_number() ? value->dump()
-                                                : "no string or number";
+  // A string is shown in quotes, so that "65535" is not taken for the number.
+  const std::string text = value->is_string() || value->is_number()
+                               ? value->dump(-1, ' ', false, json::error_handler_t::replace)
+                               : "no string or number";
   note_problem(r, "manifest.json: %s is %s, not %s", path, printable(text).data(), should);
 }
 

@@ -2,13 +2,14 @@
 """Holds zivavod-inspect against two readers it did not write, on damaged packages.
 
 Packages made by the built zivavod are damaged one way at a time: every byte of every local
-header, central-directory record and the end record changed (three XOR values each), every
+header, central-directory record and the end record changed (two XOR values each), every
 compressed byte of the init packet and manifest.json (two values), a seeded sample of the app
 image's compressed bytes, cuts by 1 to 64 bytes and at seeded lengths, bytes put behind and
-before. Each copy goes to Info-ZIP's `unzip -t`, to Python's zipfile (open, testzip(), read
-every entry) and to the inspector. Whenever either reader refuses a copy the inspector must
-refuse it too; where it refuses a copy both readers take, it must say why. Counts are printed
-per package; any miss fails the test.
+before. Each copy goes to Python's zipfile (open, testzip(), read every entry; in this
+process), to Info-ZIP's `unzip -t` where Python takes it, and to the inspector, two copies at a
+time. Whenever either reader refuses a copy the inspector must refuse it too; where it refuses
+a copy both readers take, it must say why. Counts are printed per package; any miss fails the
+test.
 
 Usage: damage_test.py ZIVAVOD ZIVAVOD_INSPECT FIRMWARE EXAMPLES_DIR WORK_DIR
 """
