@@ -22,7 +22,8 @@ src_root="$prefix/src-nlohmann-json"
 rm -rf "$src_root" "$prefix/include/nlohmann" "$prefix/share/cmake/nlohmann_json"
 mkdir -p "$src_root"
 source_dir=$("$here/fetch_debian_source.sh" nlohmann-json3 "$src_root")
-if [ ! -f "$source_dir/CMakeLists.txt" ] || [ ! -f "$source_dir/single_include/nlohmann/json.hpp" ]; then
+if [ ! -f "$source_dir/CMakeLists.txt" ] ||
+  [ ! -f "$source_dir/single_include/nlohmann/json.hpp" ]; then
   echo "Debian's nlohmann-json3 source package holds no single_include/nlohmann/json.hpp" >&2
   exit 1
 fi
