@@ -222,7 +222,7 @@ zip_archive read_zip(std::span<const std::uint8_t> package, inspection& r) {
     note_problem(r, "the file goes on after the end of the archive (bytes: %lu)",
                  static_cast<unsigned long>(behind - comment));
   } else if (behind < comment) {
-    note_problem(r, "the file is cut short: it ends %lu bytes into the archive's comment",
+    note_problem(r, "the file is cut short inside the archive's comment (bytes there: %lu)",
                  static_cast<unsigned long>(behind));
   }
   const std::size_t disk_count = number(record, 8, 2);
