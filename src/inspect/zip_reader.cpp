@@ -150,14 +150,15 @@ void read_central_directory(std::span<const std::uint8_t> package, std::size_t d
   std::size_t entries_end = 0;
   bool other_disk = false;
   for (std::size_t i = 0; i < count; ++i) {
-    if (end - at < k_central_record_size || number(package, at, 4) != k_central_signature) {
-      note_problem(r, "the archive's central directory is damaged at entry %lu",
-                   static_cast<unsigned long>(i + 1));
-      return;
-    }
-    const std::size_t size = k_central_record_size + number(package, at + 28, 2) +
-                             number(package, at + 30, 2) + number(package, at + 32, 2);
-    if (end - at < size) {
+    // A record is whole when its fixed part, signature first, and then its name, extra field
+    // and comment all lie before the end record.
+    const bool fixed_part =
+        end - at >= k_central_record_size && number(package, at, 4) == k_central_signature;
+    const std::size_t size = fixed_part
+                                 ? k_central_record_size + number(package, at + 28, 2) +
+                                       number(package, at + 30, 2) + number(package, at + 32, 2)
+                                 : 0;
+    if (!fixed_part || end - at < size) {
       note_problem(r, "the archive's central directory is damaged at entry %lu",
                    static_cast<unsigned long>(i + 1));
       return;
