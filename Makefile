@@ -6,6 +6,7 @@ PRESET ?= dev
 # the end-to-end cases read packages back with unzip and python3, kill runs with strace and set a
 # folder's default ACL with acl: a machine set up by `make deps` skips none of it.
 PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libdeflate-dev libgtest-dev unzip \
+  nlohmann-json3-dev \
   valgrind groff-base mandoc python3 strace acl
 BUILD := build/$(PRESET)
 # Every core for the builds, here, in mk/ and in the scripts started from there; the test presets

@@ -3,6 +3,7 @@
 # WebAssembly build (make web, build/web) and runs bench/run_bench.sh. See bench/README.md.
 
 BENCH_PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libdeflate-dev \
+  nlohmann-json3-dev \
   libbenchmark-dev wamerican valgrind unzip git
 BENCH_BUILD := build/bench
 # The tool as it was before libdeflate, deflating with zlib through minizip: the last commit

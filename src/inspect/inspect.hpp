@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "lexicon/layout.hpp"
 
@@ -44,9 +45,10 @@ struct inspection {
   std::array<text_line, k_max_problems> problems{};
 };
 
-// Reads the zip archive whose bytes are package and checks it: the init packet, manifest.json
-// and the app image are there, in this order, deflated and whole; the manifest is JSON in the
-// legacy DFU layout and names the two other entries; the init packet holds zivavod's values; the
+// Reads the zip archive whose bytes are package and checks it: the archive is read as strictly
+// as the strictest zip reader (zip_reader.hpp); the init packet, manifest.json and the app image
+// are there, in this order, deflated and whole; the manifest is JSON in the legacy DFU layout
+// and names the two other entries; the init packet holds zivavod's values; the
 // CRC-16 of the image, the init packet's and the manifest's agree; the lexicon header agrees with
 // itself and with the image's length. The tables point into a buffer of this function's own,
 // valid until its next call. Never reads outside package.
@@ -57,3 +59,10 @@ void inspect_package(std::span<const std::uint8_t> package, inspection& result);
 // a dirty word.
 std::array<char, k_word_text_size> word_text(std::span<const std::uint8_t> record,
                                              std::size_t letters);
+
+// Adds a problem line to r with control characters shown as '?'; once more problems are found
+// than r keeps, its last line says so.
+[[gnu::format(printf, 2, 3)]] void note_problem(inspection& r, const char* format, ...);
+
+// text as a line to print, cut to fit, its control characters and zero bytes shown as '?'.
+text_line printable(std::string_view text);
