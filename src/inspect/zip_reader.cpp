@@ -140,12 +140,20 @@ void check_record(std::span<const std::uint8_t> record, const zip_entry& e, insp
   }
 }
 
-// Reads the central directory, count records from directory_at, up to end (the end record).
-// Every entry's local header and data must begin where the one before it ends, the first at
-// the file's first byte, and the last end where the central directory begins.
-void read_central_directory(std::span<const std::uint8_t> package, std::size_t directory_at,
-                            std::size_t end, std::size_t count, zip_archive& archive,
-                            inspection& r) {
+// Where the end record says the central directory lies: from its first byte up to the end
+// record, holding count records.
+struct directory_place {
+  std::size_t at;
+  std::size_t end;
+  std::size_t count;
+};
+
+// Reads the central directory at place. Every entry's local header and data must begin where
+// the one before it ends, the first at the file's first byte, and the last end where the
+// central directory begins.
+void read_central_directory(std::span<const std::uint8_t> package, directory_place place,
+                            zip_archive& archive, inspection& r) {
+  const auto [directory_at, end, count] = place;
   std::size_t at = directory_at;
   std::size_t entries_end = 0;
   bool other_disk = false;
@@ -243,7 +251,7 @@ zip_archive read_zip(std::span<const std::uint8_t> package, inspection& r) {
   if (directory_at > *end) {
     return archive;
   }
-  read_central_directory(package, directory_at, *end, count, archive, r);
+  read_central_directory(package, {directory_at, *end, count}, archive, r);
   return archive;
 }
 
