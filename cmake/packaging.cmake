@@ -97,8 +97,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZIVAVOD_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps (dpkg-dev) turns the linked libraries into the Depends line: libc6, libstdc++6,
-# libgcc-s1, libminizip1 and libdeflate0 (which deflates every entry), with their minimum
-# versions. zlib comes with libminizip1: the program calls none of its functions itself.
+# libgcc-s1, libminizip1 and libdeflate0 (which deflates every entry) and zlib1g (zivavod-inspect
+# inflates and checks the entries with it), with their minimum versions.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What Debian wants beside the files that `cmake --install` puts in place: manual pages compressed
 # with gzip -9n (no timestamp, so builds compare equal) and a changelog in /usr/share/doc/zivavod.
