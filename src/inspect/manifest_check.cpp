@@ -1,5 +1,6 @@
 #include "inspect/manifest_check.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -127,6 +128,13 @@ std::optional<json> parse(std::string_view text, inspection& r) {
     }
     note_problem(r, "manifest.json is not valid JSON: %s (byte %lu)", printable(why).data(),
                  static_cast<unsigned long>(error.byte));
+    return std::nullopt;
+  } catch (const json::out_of_range& error) {
+    // A number past a double's range: what() reads "[json.exception.out_of_range.406] number
+    // overflow parsing '5E9041'". Some readers take it as infinity, none as a CRC or a version.
+    std::string_view why = error.what();
+    why.remove_prefix(std::min(why.size(), why.find("] ") + 2));
+    note_problem(r, "manifest.json holds a number no reader can keep: %s", printable(why).data());
     return std::nullopt;
   }
 }
