@@ -19,6 +19,7 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 unset EM_CACHE
 
 web/build_deps.sh build/web/deps
+scripts/windows/install_nlohmann_json.sh build/web/deps "$root/web/emscripten.cmake"
 cmake -S . -B build/web/cross --toolchain "$root/web/emscripten.cmake" \
   -DWEB_DEPS_PREFIX="$root/build/web/deps" -DCMAKE_PROJECT_INCLUDE="$root/web/programs.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DZIVAVOD_BUILD_TESTS=OFF \
