@@ -39,6 +39,11 @@ if ! cmp -s web/package-lock.json build/web/node/package-lock.json ||
   [ ! -d build/web/node/node_modules/playwright-core ]; then
   rm -rf build/web/node && mkdir -p build/web/node
   cp web/package.json web/package-lock.json build/web/node/
-  (cd build/web/node && npm ci --no-audit --no-fund --ignore-scripts)
+  # npm checks the registry's certificate against the system's store, as apt and git do, where
+  # there is one: a certificate authority the machine's owner installed (a company's proxy) is
+  # trusted there and in no list of npm's own.
+  ca=/etc/ssl/certs/ca-certificates.crt
+  [ -f "$ca" ] || ca=
+  (cd build/web/node && npm ci --no-audit --no-fund --ignore-scripts ${ca:+--cafile="$ca"})
 fi
 node web/test_page.mjs build/web "$native" build/web/test
