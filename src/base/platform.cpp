@@ -39,16 +39,6 @@ bool is_directory(std::FILE* file) {
 #endif
 }
 
-bool path_exists(const char* path) {
-#ifdef _WIN32
-  // The attributes of a link are its own: a link whose target is gone is still found.
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-#else
-  struct stat info {};
-  return lstat(path, &info) == 0;
-#endif
-}
-
 file_identity identify_file(const char* path) {
 #ifdef _WIN32
   // Opening for no access at all reads the file's information even while others hold it open;
@@ -60,18 +50,107 @@ file_identity identify_file(const char* path) {
   }
   BY_HANDLE_FILE_INFORMATION info{};
   const bool read = GetFileInformationByHandle(handle, &info) != 0;
+  const bool regular = GetFileType(handle) == FILE_TYPE_DISK &&
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   (void)CloseHandle(handle);
   if (!read) {
     return {};
   }
-  return {true, info.dwVolumeSerialNumber,
-          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  return {true, regular, info.dwVolumeSerialNumber,
+          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+          (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow};
 #else
   struct stat info {};
   if (stat(path, &info) != 0) {
     return {};
   }
-  return {true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return {true, S_ISREG(info.st_mode), static_cast<std::uint64_t>(info.st_dev),
+          static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size)};
+#endif
+}
+
+#ifdef _WIN32
+namespace {
+
+// The link itself, not its target, and a folder as well as a file.
+constexpr DWORD k_entry_flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+constexpr DWORD k_share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::int64_t file_time(FILETIME time) {
+  return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) |
+                                   time.dwLowDateTime);
+}
+
+entry_stamp stamp_handle(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+  if (GetFileInformationByHandle(handle, &info) == 0) {
+    return {};
+  }
+  return {true,
+          info.dwVolumeSerialNumber,
+          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+          (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+          file_time(info.ftLastWriteTime),
+          file_time(info.ftCreationTime)};
+}
+
+}  // namespace
+#else
+namespace {
+
+std::int64_t nanoseconds(const struct timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+}  // namespace
+#endif
+
+entry_stamp stamp_entry(const char* path) {
+#ifdef _WIN32
+  const HANDLE handle = CreateFileA(path, 0, k_share_all, nullptr, OPEN_EXISTING, k_entry_flags,
+                                    nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    // Something the system will not open (a device name, a file it holds locked) still stands
+    // there, and is never taken for a later file.
+    return {GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES};
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const entry_stamp stamp = stamp_handle(handle, info);
+  (void)CloseHandle(handle);
+  return stamp.found ? stamp : entry_stamp{true};
+#else
+  struct stat info {};
+  if (lstat(path, &info) != 0) {
+    return {};
+  }
+  return {true,
+          static_cast<std::uint64_t>(info.st_dev),
+          static_cast<std::uint64_t>(info.st_ino),
+          static_cast<std::uint64_t>(info.st_size),
+          nanoseconds(info.st_mtim),
+          nanoseconds(info.st_ctim)};
+#endif
+}
+
+bool remove_if_unchanged(const char* path, const entry_stamp& stamp) {
+#ifdef _WIN32
+  // Asked to be deleted through the handle that was checked: no other file can come between.
+  const HANDLE handle = CreateFileA(path, DELETE, k_share_all, nullptr, OPEN_EXISTING,
+                                    k_entry_flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  // The C library's remove takes no folder here; neither does this.
+  const bool removed =
+      stamp_handle(handle, info) == stamp && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+      SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+  (void)CloseHandle(handle);
+  return removed;
+#else
+  // No system call removes a name only if it still leads to a given file; the check comes right
+  // before the removal, which leaves a window of two system calls.
+  return stamp.found && stamp_entry(path) == stamp && std::remove(path) == 0;
 #endif
 }
 

@@ -14,21 +14,41 @@ using unique_file = std::unique_ptr<std::FILE, file_closer>;
 // True when the open stream is a directory: some systems let fopen open one for reading.
 bool is_directory(std::FILE* file);
 
-// True when anything is at path, a link that leads nowhere included (the link itself counts).
-bool path_exists(const char* path);
-
 // Which file a path leads to, links followed: device and inode number, or on Windows the volume
-// serial number and file index. Two paths name the same file exactly when both are found and
-// their identities are equal, however differently they are spelt.
+// serial number and file index, with its size and whether it is a plain file. Two paths name the
+// same file when both are found and their identities are equal, however differently they are
+// spelt. The converse does not hold everywhere: file systems that fold case (FAT and exFAT through
+// FUSE) give two spellings of one name different numbers.
 struct file_identity {
   bool found = false;
+  bool regular = false;  // a plain file, whose bytes can be read again
   std::uint64_t device = 0;
   std::uint64_t file = 0;
+  std::uint64_t size = 0;
 };
 file_identity identify_file(const char* path);
 inline bool is_same_file(const file_identity& a, const file_identity& b) {
   return a.found && b.found && a.device == b.device && a.file == b.file;
 }
+
+// What stands at a path itself, a link not followed: which file, its size and when it was last
+// written and changed (on Windows, made). A file put there later differs in some part, even where
+// the file system hands out the same number again. Not found when nothing is there.
+struct entry_stamp {
+  bool found = false;
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  std::uint64_t size = 0;
+  std::int64_t written = 0;
+  std::int64_t changed = 0;
+  bool operator==(const entry_stamp&) const = default;
+};
+entry_stamp stamp_entry(const char* path);
+
+// Removes what stands at path (a file, a link, or where the system's remove takes one, an empty
+// folder) only while it is the one stamp describes, checked just before the removal; on Windows
+// on the very handle that removes it. False when nothing was removed.
+bool remove_if_unchanged(const char* path, const entry_stamp& stamp);
 
 // Creates a file without a name in folder (O_TMPFILE) for binary writing, made as any new file
 // is (mode 0666 less the umask, the folder's default ACL), so that a run stopped while writing it

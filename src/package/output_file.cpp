@@ -37,11 +37,46 @@ void form_temp_name(temp_name& temp, const char* path) {
                       path, k_temp_prefix.data(), six.data(), k_temp_extension.data());
 }
 
-// True when a file exists at path and it is one of input_files, by whatever path.
+// True when the two files' bytes are equal; a file that cannot be read proves nothing either.
+bool same_bytes(const char* a, const char* b) {
+  const unique_file first{std::fopen(a, "rb")};
+  const unique_file second{std::fopen(b, "rb")};
+  if (!first || !second) {
+    return true;
+  }
+  std::array<char, 4096> first_block{};
+  std::array<char, 4096> second_block{};
+  for (;;) {
+    const std::size_t length = std::fread(first_block.data(), 1, first_block.size(), first.get());
+    if (std::fread(second_block.data(), 1, second_block.size(), second.get()) != length ||
+        !std::equal(first_block.begin(), first_block.begin() + static_cast<long>(length),
+                    second_block.begin())) {
+      return false;
+    }
+    if (length < first_block.size()) {
+      return true;
+    }
+  }
+}
+
+// True when output and input may be one file under two names. Where the file system folds case
+// (FAT, exFAT, NTFS, APFS) two spellings of one name, or a short 8.3 name, lead to one file, and
+// through FUSE they get different numbers. Such a file has one size and one content: two plain
+// files on one device whose sizes and bytes are all equal are taken as one, whatever their names.
+bool may_be_one_file(const file_identity& output, const char* output_path,
+                     const file_identity& input, const char* input_path) {
+  if (is_same_file(output, input)) {
+    return true;
+  }
+  return input.found && output.regular && input.regular && output.device == input.device &&
+         output.size == input.size && same_bytes(output_path, input_path);
+}
+
+// True when a file exists at path and it is, or may be, one of input_files.
 bool is_input_file(const char* path, std::span<const char* const> input_files) {
   const file_identity output = identify_file(path);
   return output.found && std::any_of(input_files.begin(), input_files.end(), [&](const char* in) {
-           return is_same_file(output, identify_file(in));
+           return may_be_one_file(output, path, identify_file(in), in);
          });
 }
 
@@ -73,9 +108,10 @@ output_refusal refuse_output_path(const char* path, std::span<const char* const>
 output_file open_output_file(const char* path) {
   output_file out;
   out.path = path;
-  if (path_exists(path)) {
+  // Stamped as it stands when announced: only this file may be removed if the phase fails.
+  out.old_package = stamp_entry(path);
+  if (out.old_package.found) {
     say(msg::k_deleting_existing, path);
-    out.old_package = true;
   }
   // An unnamed file in the package's own folder: it can take the package's name by a rename.
   std::array<char, k_name_size> folder{'.'};
@@ -109,7 +145,7 @@ bool keep_output_file(output_file& out) {
   }
   // A rename cannot replace an empty folder (or, on Windows, some files), which an old package's
   // removal always could: that one goes as before, and a folder holding files stays.
-  if (out.old_package && std::remove(out.path) == 0 && replace_file(out.temp.data(), out.path)) {
+  if (remove_if_unchanged(out.path, out.old_package) && replace_file(out.temp.data(), out.path)) {
     out.temp[0] = '\0';
     return true;
   }
@@ -122,9 +158,8 @@ void discard_output_file(output_file& out) {
     (void)std::remove(out.temp.data());
     out.temp[0] = '\0';
   }
-  if (out.old_package) {
-    (void)std::remove(out.path);
-  }
+  // Another run may have put its package there since: that one stays.
+  (void)remove_if_unchanged(out.path, out.old_package);
 }
 
 bool is_device_name(const char* path) {

@@ -24,13 +24,14 @@ struct output_file {
   const char* path = nullptr;  // the package's name
   unique_file stream;          // null when no file could be made
   temp_name temp{};            // the file's name while it is written; empty while it has none
-  bool old_package = false;    // something stood at path, announced by message 30
+  entry_stamp old_package{};   // what stood at path, announced by message 30
 };
 
 enum class output_refusal { none, input_file, device_name };
 
 // Why no package may be written at path: it is one of input_files (the files the run read, by
-// whatever path), or a device name on a system that opens devices by any path. Prints nothing.
+// whatever path, spelling or case), or a device name on a system that opens devices by any path.
+// Prints nothing.
 output_refusal refuse_output_path(const char* path, std::span<const char* const> input_files);
 
 // Announces an old package at path (message 30), which stays until the phase ends, and makes the
@@ -43,7 +44,8 @@ output_file open_output_file(const char* path);
 bool keep_output_file(output_file& out);
 
 // Ends a phase that failed: closes and removes the file being written and removes the old
-// package, so a reported failure leaves no package at all.
+// package, so a reported failure leaves no package at all; but only the old package announced,
+// never a package that another run has put in its place since.
 void discard_output_file(output_file& out);
 
 // True when the last part of path, up to its first "." and without trailing blanks, is a device
