@@ -4,9 +4,11 @@
 PRESET ?= dev
 # valgrind, groff-base and mandoc run parts of the suite (memory checks, manual page checks), and
 # the end-to-end cases read packages back with unzip and python3, kill runs with strace and set a
-# folder's default ACL with acl: a machine set up by `make deps` skips none of it.
+# folder's default ACL with acl, and one test mounts an exFAT image through FUSE (exfat-fuse,
+# exfatprogs): a machine set up by `make deps` skips none of it.
 PACKAGES := cmake g++ make pkg-config zlib1g-dev libminizip-dev libdeflate-dev libgtest-dev unzip \
   nlohmann-json3-dev \
+  exfat-fuse exfatprogs \
   valgrind groff-base mandoc python3 strace acl
 BUILD := build/$(PRESET)
 # Every core for the builds, here, in mk/ and in the scripts started from there; the test presets
