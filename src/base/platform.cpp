@@ -77,8 +77,7 @@ constexpr DWORD k_entry_flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPA
 constexpr DWORD k_share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 std::int64_t file_time(FILETIME time) {
-  return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) |
-                                   time.dwLowDateTime);
+  return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
 }
 
 entry_stamp stamp_handle(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
@@ -106,8 +105,8 @@ std::int64_t nanoseconds(const struct timespec& time) {
 
 entry_stamp stamp_entry(const char* path) {
 #ifdef _WIN32
-  const HANDLE handle = CreateFileA(path, 0, k_share_all, nullptr, OPEN_EXISTING, k_entry_flags,
-                                    nullptr);
+  const HANDLE handle =
+      CreateFileA(path, 0, k_share_all, nullptr, OPEN_EXISTING, k_entry_flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     // Something the system will not open (a device name, a file it holds locked) still stands
     // there, and is never taken for a later file.
@@ -134,17 +133,18 @@ entry_stamp stamp_entry(const char* path) {
 bool remove_if_unchanged(const char* path, const entry_stamp& stamp) {
 #ifdef _WIN32
   // Asked to be deleted through the handle that was checked: no other file can come between.
-  const HANDLE handle = CreateFileA(path, DELETE, k_share_all, nullptr, OPEN_EXISTING,
-                                    k_entry_flags, nullptr);
+  const HANDLE handle =
+      CreateFileA(path, DELETE, k_share_all, nullptr, OPEN_EXISTING, k_entry_flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return false;
   }
   BY_HANDLE_FILE_INFORMATION info{};
   FILE_DISPOSITION_INFO disposition{TRUE};
   // The C library's remove takes no folder here; neither does this.
-  const bool removed =
-      stamp_handle(handle, info) == stamp && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-      SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+  const bool removed = stamp_handle(handle, info) == stamp &&
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                       SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                                  sizeof disposition) != 0;
   (void)CloseHandle(handle);
   return removed;
 #else
