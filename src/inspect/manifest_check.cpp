@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/zip_reader.hpp"
+#include "base/utf8.hpp"
 #include "package/init_packet.hpp"
 
 namespace {

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <array>
 
+#include "base/bytes.hpp"
+#include "base/utf8.hpp"
+
 namespace {
 
 constexpr std::uint32_t k_local_signature = 0x04034B50;
@@ -23,15 +26,6 @@ constexpr unsigned k_utf8_flag = 0x0800;
 constexpr unsigned k_written_flags = 0x0006 | k_utf8_flag;
 constexpr unsigned k_deflated = 8;
 constexpr unsigned k_stored = 0;
-
-// A little-endian number of width bytes at bytes[at]; the caller has checked that it is there.
-std::uint32_t number(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t width) {
-  std::uint32_t value = 0;
-  for (std::size_t i = width; i > 0; --i) {
-    value = (value << 8) | bytes[at + i - 1];
-  }
-  return value;
-}
 
 // Fields a local header repeats from the central-directory record, by their place in the local
 // header; the record holds each 2 bytes further on.
@@ -56,7 +50,7 @@ std::optional<std::size_t> find_end_record(std::span<const std::uint8_t> package
   const std::size_t last = package.size() - k_end_record_size;
   const std::size_t first = last > k_max_comment_size ? last - k_max_comment_size : 0;
   for (std::size_t at = last + 1; at-- > first;) {
-    if (number(package, at, 4) == k_end_signature) {
+    if (get_le(package.subspan(at, 4)) == k_end_signature) {
       return at;
     }
   }
@@ -68,17 +62,17 @@ std::optional<std::size_t> find_end_record(std::span<const std::uint8_t> package
 void read_local_header(std::span<const std::uint8_t> package, std::span<const std::uint8_t> record,
                        std::size_t end, zip_entry& e, inspection& r) {
   const text_line name = printable(e.name);
-  const std::size_t offset = number(record, 42, 4);
+  const std::size_t offset = get_le(record.subspan(42, 4));
   if (offset > end || end - offset < k_local_header_size ||
-      number(package, offset, 4) != k_local_signature) {
+      get_le(package.subspan(offset, 4)) != k_local_signature) {
     note_problem(r, "entry \"%s\": no local header at byte %lu", name.data(),
                  static_cast<unsigned long>(offset));
     return;
   }
   const auto local = package.subspan(offset);
   for (const shared_field& f : k_shared_fields) {
-    const std::uint32_t value = number(local, f.at, f.width);
-    const std::uint32_t stated = number(record, f.at + k_central_shift, f.width);
+    const std::uint32_t value = get_le(local.subspan(f.at, f.width));
+    const std::uint32_t stated = get_le(record.subspan(f.at + k_central_shift, f.width));
     if (value != stated) {
       note_problem(
           r, "entry \"%s\": its local header gives the %s as %lu, the central directory as %lu",
@@ -86,10 +80,10 @@ void read_local_header(std::span<const std::uint8_t> package, std::span<const st
           static_cast<unsigned long>(stated));
     }
   }
-  const std::size_t name_size = number(local, 26, 2);
-  const std::size_t extra_size = number(local, 28, 2);
+  const std::size_t name_size = get_le(local.subspan(26, 2));
+  const std::size_t extra_size = get_le(local.subspan(28, 2));
   const std::size_t data_at = offset + k_local_header_size + name_size + extra_size;
-  const std::size_t data_size = number(record, 20, 4);
+  const std::size_t data_size = get_le(record.subspan(20, 4));
   if (data_at > end || end - data_at < data_size) {
     note_problem(r, "entry \"%s\": its data runs past the start of the central directory",
                  name.data());
@@ -112,8 +106,8 @@ void read_local_header(std::span<const std::uint8_t> package, std::span<const st
 // Checks what a central-directory record states of its entry beyond where it lies.
 void check_record(std::span<const std::uint8_t> record, const zip_entry& e, inspection& r) {
   const text_line name = printable(e.name);
-  const unsigned version = number(record, 6, 2);
-  const unsigned flags = number(record, 8, 2);
+  const unsigned version = get_le(record.subspan(6, 2));
+  const unsigned flags = get_le(record.subspan(8, 2));
   if (version > k_max_version_needed) {
     note_problem(r, "entry \"%s\" needs zip version %u.%u to be read, not 2.0", name.data(),
                  version / 10, version % 10);
@@ -133,7 +127,7 @@ void check_record(std::span<const std::uint8_t> record, const zip_entry& e, insp
   if (e.method != k_deflated) {
     note_problem(r, "entry \"%s\" is not deflated (method %u)", name.data(), unsigned{e.method});
   }
-  if (number(record, 30, 2) != 0 || number(record, 32, 2) != 0) {
+  if (get_le(record.subspan(30, 2)) != 0 || get_le(record.subspan(32, 2)) != 0) {
     note_problem(r,
                  "entry \"%s\" carries an extra field or a comment, which zivavod does not write",
                  name.data());
@@ -161,11 +155,11 @@ void read_central_directory(std::span<const std::uint8_t> package, directory_pla
     // A record is whole when its fixed part, signature first, and then its name, extra field
     // and comment all lie before the end record.
     const bool fixed_part =
-        end - at >= k_central_record_size && number(package, at, 4) == k_central_signature;
-    const std::size_t size = fixed_part
-                                 ? k_central_record_size + number(package, at + 28, 2) +
-                                       number(package, at + 30, 2) + number(package, at + 32, 2)
-                                 : 0;
+        end - at >= k_central_record_size && get_le(package.subspan(at, 4)) == k_central_signature;
+    const std::size_t size =
+        fixed_part ? k_central_record_size + get_le(package.subspan(at + 28, 2)) +
+                         get_le(package.subspan(at + 30, 2)) + get_le(package.subspan(at + 32, 2))
+                   : 0;
     if (!fixed_part || end - at < size) {
       note_problem(r, "the archive's central directory is damaged at entry %lu",
                    static_cast<unsigned long>(i + 1));
@@ -174,13 +168,14 @@ void read_central_directory(std::span<const std::uint8_t> package, directory_pla
     const auto record = package.subspan(at, size);
     at += size;
     zip_entry e;
-    e.name = {reinterpret_cast<const char*>(&record[k_central_record_size]), number(record, 28, 2)};
-    e.method = static_cast<std::uint16_t>(number(record, 10, 2));
-    e.crc32 = number(record, 16, 4);
-    e.size = number(record, 24, 4);
-    other_disk = other_disk || number(record, 34, 2) != 0;
+    e.name = {reinterpret_cast<const char*>(&record[k_central_record_size]),
+              get_le(record.subspan(28, 2))};
+    e.method = static_cast<std::uint16_t>(get_le(record.subspan(10, 2)));
+    e.crc32 = get_le(record.subspan(16, 4));
+    e.size = get_le(record.subspan(24, 4));
+    other_disk = other_disk || get_le(record.subspan(34, 2)) != 0;
     check_record(record, e, r);
-    const std::size_t offset = number(record, 42, 4);
+    const std::size_t offset = get_le(record.subspan(42, 4));
     if (offset != entries_end) {
       note_problem(r, "entry \"%s\" begins at byte %lu, not at byte %lu where %s",
                    printable(e.name).data(), static_cast<unsigned long>(offset),
@@ -222,7 +217,7 @@ zip_archive read_zip(std::span<const std::uint8_t> package, inspection& r) {
   archive.found = true;
   const auto record = package.subspan(*end);
   const std::size_t behind = record.size() - k_end_record_size;
-  const std::size_t comment = number(record, 20, 2);
+  const std::size_t comment = get_le(record.subspan(20, 2));
   if (comment != 0) {
     note_problem(r, "the archive has a comment of %lu bytes, which zivavod does not write",
                  static_cast<unsigned long>(comment));
@@ -234,13 +229,14 @@ zip_archive read_zip(std::span<const std::uint8_t> package, inspection& r) {
     note_problem(r, "the file is cut short inside the archive's comment (bytes there: %lu)",
                  static_cast<unsigned long>(behind));
   }
-  const std::size_t disk_count = number(record, 8, 2);
-  const std::size_t count = number(record, 10, 2);
-  if (number(record, 4, 2) != 0 || number(record, 6, 2) != 0 || disk_count != count) {
+  const std::size_t disk_count = get_le(record.subspan(8, 2));
+  const std::size_t count = get_le(record.subspan(10, 2));
+  if (get_le(record.subspan(4, 2)) != 0 || get_le(record.subspan(6, 2)) != 0 ||
+      disk_count != count) {
     note_problem(r, "the end record places the archive on more than one disk");
   }
-  const std::size_t directory_size = number(record, 12, 4);
-  const std::size_t directory_at = number(record, 16, 4);
+  const std::size_t directory_size = get_le(record.subspan(12, 4));
+  const std::size_t directory_at = get_le(record.subspan(16, 4));
   if (directory_at > *end || *end - directory_at != directory_size) {
     note_problem(r,
                  "the end record places the central directory at byte %lu, %lu bytes long, not "
@@ -314,28 +310,4 @@ std::optional<std::size_t> read_entry_data(const zip_entry& e, std::span<std::ui
     return std::nullopt;
   }
   return size;
-}
-
-bool is_utf8(std::span<const std::uint8_t> text, std::size_t& at) {
-  for (at = 0; at < text.size();) {
-    const unsigned lead = text[at];
-    // The continuation bytes a lead byte takes, and the smallest code point it may encode.
-    const std::size_t extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-    const std::uint32_t least = extra == 0 ? 0 : extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
-    if ((lead >= 0x80 && lead < 0xC0) || lead > 0xF7 || text.size() - at <= extra) {
-      return false;
-    }
-    std::uint32_t code = extra == 0 ? lead : lead & (0x3Fu >> extra);
-    for (std::size_t i = 1; i <= extra; ++i) {
-      if ((text[at + i] & 0xC0) != 0x80) {
-        return false;
-      }
-      code = (code << 6) | (text[at + i] & 0x3Fu);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    at += extra + 1;
-  }
-  return true;
 }

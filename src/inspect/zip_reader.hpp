@@ -45,7 +45,3 @@ zip_archive read_zip(std::span<const std::uint8_t> package, inspection& r);
 // entry may fill.
 std::optional<std::size_t> read_entry_data(const zip_entry& e, std::span<std::uint8_t> out,
                                            inspection& r);
-
-// True when text is valid UTF-8: no ill-formed or overlong sequence, surrogate or code point
-// past U+10FFFF. Where it is not, at is the offset of the first byte that is not.
-bool is_utf8(std::span<const std::uint8_t> text, std::size_t& at);

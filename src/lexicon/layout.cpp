@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/bytes.hpp"
+
 namespace {
 
 // Where each header field starts.
@@ -12,20 +14,6 @@ constexpr std::size_t k_four_count_at = 12;
 constexpr std::size_t k_six_table_at = 16;
 constexpr std::size_t k_six_count_at = 20;
 static_assert(k_six_count_at + 4 == k_lexicon_header_size);
-
-void put_le(std::span<std::uint8_t> out, std::uint32_t value) {
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-  }
-}
-
-std::uint32_t get_le(std::span<const std::uint8_t> bytes) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    value |= std::uint32_t{bytes[i]} << (8 * i);
-  }
-  return value;
-}
 
 }  // namespace
 

@@ -1,11 +1,12 @@
 #include "package/init_packet.hpp"
 
+#include "base/bytes.hpp"
+
 void build_init_packet(init_packet& packet, std::uint16_t firmware_crc16) {
   std::size_t at = 0;
   const auto put = [&packet, &at](std::uint32_t value, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-      packet[at++] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    put_le(std::span(packet).subspan(at, size), value);
+    at += size;
   };
   put(k_device_type, 2);
   put(k_device_revision, 2);

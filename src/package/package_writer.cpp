@@ -18,6 +18,7 @@
 #include "base/console.hpp"
 #include "base/messages.hpp"
 #include "base/platform.hpp"
+#include "base/utf8.hpp"
 #include "package/init_packet.hpp"
 #include "package/manifest.hpp"
 #include "package/output_file.hpp"
@@ -90,38 +91,15 @@ enum class name_text { ascii, utf8, invalid };
 // Whether name is ASCII alone, valid UTF-8 with bytes of 0x80 and above, or not valid UTF-8:
 // an ill-formed or overlong sequence, a surrogate or a code point past U+10FFFF.
 name_text classify_name(const char* name) {
-  name_text kind = name_text::ascii;
-  for (const auto* p = reinterpret_cast<const unsigned char*>(name); *p != 0;) {
-    if (*p < 0x80) {
-      ++p;
-      continue;
-    }
-    kind = name_text::utf8;
-    int extra = 0;
-    unsigned min = 0;
-    unsigned code = 0;
-    if ((*p & 0xE0) == 0xC0) {
-      extra = 1, min = 0x80, code = *p & 0x1Fu;
-    } else if ((*p & 0xF0) == 0xE0) {
-      extra = 2, min = 0x800, code = *p & 0x0Fu;
-    } else if ((*p & 0xF8) == 0xF0) {
-      extra = 3, min = 0x10000, code = *p & 0x07u;
-    } else {
-      return name_text::invalid;
-    }
-    ++p;
-    // A zero byte is no continuation byte, so a cut sequence stops here too.
-    for (int i = 0; i < extra; ++i, ++p) {
-      if ((*p & 0xC0) != 0x80) {
-        return name_text::invalid;
-      }
-      code = (code << 6) | (*p & 0x3Fu);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return name_text::invalid;
-    }
+  const std::string_view text(name);
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  std::size_t invalid_at = 0;
+  if (!is_utf8(bytes, invalid_at)) {
+    return name_text::invalid;
   }
-  return kind;
+  return std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t byte) { return byte >= 0x80; })
+             ? name_text::utf8
+             : name_text::ascii;
 }
 
 // Adds one entry from memory, deflated whole by compressor, and pushes it to the file; false on

@@ -1,4 +1,4 @@
-#include "inspect/zip_reader.hpp"
+#include "base/utf8.hpp"
 
 #include <gtest/gtest.h>
 
