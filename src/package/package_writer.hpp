@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <span>
 
 #include "base/names.hpp"
@@ -25,12 +24,3 @@ int write_dfu_package(const package_names& names, std::span<const std::uint8_t> 
 // Prints the line of a step that fails and returns false; the file stays open either way.
 bool write_zip(std::FILE* file, const package_names& names, std::span<const std::uint8_t> image,
                std::uint16_t firmware_crc16);
-
-// True when name starts with a slash or holds a colon or backslash anywhere (which zip readers
-// may take as an absolute path, a drive or a folder separator), or is not valid UTF-8 (which
-// the manifest, a JSON text, cannot hold). Parts such as ".." are not looked at.
-bool is_unsafe_entry_name(const char* name);
-
-// local, or the nearest date a zip entry can hold (1980-01-01 00:00:00 to 2107-12-31 23:59:58)
-// when its year lies outside 1980 to 2107.
-std::tm clamp_to_zip_dates(std::tm local);

@@ -4,7 +4,8 @@
 
 #include "package/manifest.hpp"
 #include "package/output_file.hpp"
-#include "package/package_writer.hpp"
+#include "package/zip_dates.hpp"
+#include "package/zip_entry_writer.hpp"
 
 namespace {
 
