@@ -18,7 +18,7 @@ function(zivavod_web_link_programs)
   endforeach()
   # The inspector catches nlohmann-json's parse errors: emscripten catches no exception unless
   # the code and the link ask for it (the -except runtime libraries).
-  target_compile_options(zivavod_inspect_core PRIVATE -fexceptions)
+  target_compile_options(zivavod_inspect PRIVATE -fexceptions)
   target_link_options(zivavod-inspect PRIVATE -fexceptions)
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL zivavod_web_link_programs)

@@ -1,5 +1,7 @@
 #include "package/package_writer.hpp"
 
+#include <zip.h>
+
 #include <cstdlib>
 
 #include "base/console.hpp"
@@ -17,7 +19,7 @@ init_packet g_init_packet;
 char* g_manifest_buffer = nullptr;
 
 // Ends an archive that failed half way: prints line and releases the writer. Returns false.
-bool abandon(zipFile zip, const char* line) {
+bool abandon(zip_handle zip, const char* line) {
   say("%s", line);
   (void)zipClose(zip, nullptr);
   return false;
@@ -34,7 +36,7 @@ void allocate_manifest_buffer() {
 
 bool write_zip(std::FILE* file, const package_names& names, std::span<const std::uint8_t> image,
                std::uint16_t firmware_crc16) {
-  const zipFile zip = open_archive(file, names.zip.data());
+  const zip_handle zip = open_archive(file, names.zip.data());
   if (zip == nullptr) {
     say(msg::k_zip_init_failed);
     return false;

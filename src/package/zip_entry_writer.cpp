@@ -1,14 +1,18 @@
 #include "package/zip_entry_writer.hpp"
 
 #include <libdeflate.h>
+#include <zip.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "base/utf8.hpp"
+
+static_assert(std::is_same_v<zip_handle, zipFile>);
 
 namespace {
 
@@ -86,7 +90,7 @@ unique_compressor make_compressor() {
   return unique_compressor(libdeflate_alloc_compressor(k_deflate_level));
 }
 
-zipFile open_archive(std::FILE* file, const char* name) {
+zip_handle open_archive(std::FILE* file, const char* name) {
   zlib_filefunc64_def output{open_output, read_output,  write_output, tell_output,
                              seek_output, close_output, error_output, file};
   return zipOpen2_64(name, APPEND_STATUS_CREATE, nullptr, &output);

@@ -3,8 +3,6 @@
 // Entries into a zip archive through minizip, each deflated whole by libdeflate and pushed to the
 // file at once, so that a full disk is reported at the entry it hit.
 
-#include <zip.h>
-
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
@@ -12,6 +10,8 @@
 #include <span>
 
 struct libdeflate_compressor;
+// minizip's zipFile, an untyped handle: its header stays out of the package's interface.
+using zip_handle = void*;
 struct compressor_freer {
   void operator()(libdeflate_compressor* compressor) const;
 };
@@ -25,14 +25,14 @@ unique_compressor make_compressor();
 
 // What the entries of one archive go through: the archive, the file under it and one compressor.
 struct entry_writer {
-  zipFile zip = nullptr;
+  zip_handle zip = nullptr;
   std::FILE* file = nullptr;
   libdeflate_compressor* compressor = nullptr;
 };
 
 // Starts an archive named name into file, open and empty, through stdio calls of our own (the
 // file is made before and closed by its owner). Null when minizip cannot start it.
-zipFile open_archive(std::FILE* file, const char* name);
+zip_handle open_archive(std::FILE* file, const char* name);
 
 // One entry's name, bytes and date, and whether it is text (only manifest.json is).
 struct entry_content {
