@@ -1,6 +1,6 @@
 // The word-list reader's driver: fixed blocks of the file, the byte order mark, the bytes carried
 // from one block to the next and the last line. The scan itself is in word_scan.hpp and its
-// machines; memory stays one fixed block however long the lines are.
+// back ends; memory stays one fixed block however long the lines are.
 #include "lexicon/word_list_reader.hpp"
 
 #include <algorithm>
@@ -15,7 +15,7 @@ using namespace word_scan;
 
 constexpr std::size_t k_block_size = std::size_t{64} * 1024;
 // Room in front of a block for the history and the bytes no window has taken yet (< a step).
-constexpr std::size_t k_front = k_window;
+constexpr std::size_t k_room_before_block = k_window;
 
 using scan_fn = std::size_t (*)(scan_state&, const std::uint8_t*, std::size_t, word_store&);
 
@@ -51,10 +51,10 @@ word_list_result read_word_list(std::FILE* stream, word_store& store, std::int64
   }
   // One fixed block; in front of it what the next window needs from the block before, behind it
   // a window's slack for the last window and for reading past a word.
-  static std::array<std::uint8_t, k_front + k_block_size + k_window> buffer;
-  std::uint8_t* const block = buffer.data() + k_front;
+  static std::array<std::uint8_t, k_room_before_block + k_block_size + k_window> buffer;
+  std::uint8_t* const block = buffer.data() + k_room_before_block;
   // Before the text the scan sees line ends: the first byte starts a line and a token.
-  std::fill(buffer.begin(), buffer.begin() + k_front, std::uint8_t{'\n'});
+  std::fill(buffer.begin(), buffer.begin() + k_room_before_block, std::uint8_t{'\n'});
   const scan_fn scan = pick_scan();
   scan_state state;
   std::size_t pending = 0;  // bytes right before the block that no window has taken yet

@@ -1,13 +1,13 @@
 #pragma once
 
-// The word-list scan shared by the reader (word_list_reader.cpp) and its two machines
+// The word-list scan shared by the reader (word_list_reader.cpp) and its two back ends
 // (word_scan_portable.cpp, word_scan_avx2.cpp).
 //
 // The scan turns the text into 64-bit masks, one bit a byte, and finds lines, comments and words
 // with integer operations on them, a window of 64 bytes at a time. The first 8 bytes of a window
 // are the last 8 of the window before, so looking back up to 7 bytes is a plain shift, and no
 // line or token notices where a window or a block ends. Only two small steps depend on the
-// machine: turning bytes into masks (a vector unit does a window in a few instructions, the
+// back end: turning bytes into masks (a vector unit does a window in a few instructions, the
 // portable code eight bytes at a time in a 64-bit integer) and gathering a word's letter codes.
 #include <array>
 #include <bit>
@@ -29,9 +29,10 @@ namespace word_scan {
 inline constexpr std::size_t k_window = 64;
 inline constexpr std::size_t k_history = 8;  // bytes a window shares with the one before
 inline constexpr std::size_t k_step = k_window - k_history;
-inline constexpr std::uint64_t k_own = ~std::uint64_t{0xFF};  // the bytes a window answers for
+// The bytes a window answers for: all but the history, which the window before has counted.
+inline constexpr std::uint64_t k_window_new_bytes = ~std::uint64_t{0xFF};
 
-// What each byte means to the scan; every byte not listed is a token byte. Both machines turn a
+// What each byte means to the scan; every byte not listed is a token byte. Both back ends turn a
 // window into exactly these masks (tests/lexicon/word_list_reader_test.cpp checks them byte by
 // byte), so a change of the rules starts here.
 struct byte_class {
@@ -53,7 +54,7 @@ inline constexpr std::array<byte_class, 7> k_byte_classes{{
 }};
 
 // Where each kind of byte sits in one window. Slashes, CRs and zero bytes are rare in a word
-// list: a machine may look for them only when a window holds one, and says so in the flags.
+// list: a back end may look for them only when a window holds one, and says so in the flags.
 struct window_masks {
   std::uint64_t separator = 0;
   std::uint64_t lf = 0;
@@ -160,26 +161,26 @@ void append_record(record_table& table, std::uint32_t record, bool dirty) {
 }
 
 // Appends the record of the four-letter word at word: four letter codes, then the spare bits.
-template <typename machine>
+template <typename simd_backend>
 void store_four(record_sink& sink, const std::uint8_t* word) {
   const std::uint64_t bytes = load_big_endian(word) >> 32;
   append_record<k_four_letter_record_size>(
-      sink.four, machine::pack_four(letter_codes(bytes)) << k_four_letter_spare_bits,
+      sink.four, simd_backend::pack_four(letter_codes(bytes)) << k_four_letter_spare_bits,
       upper_case_bytes(bytes) != 0);
 }
 
 // Appends the record of the six-letter word at word: six letter codes, then the spare bits.
-template <typename machine>
+template <typename simd_backend>
 void store_six(record_sink& sink, const std::uint8_t* word) {
   const std::uint64_t bytes = load_big_endian(word) >> 16;
   append_record<k_six_letter_record_size>(
-      sink.six, machine::pack_six(letter_codes(bytes)) << k_six_letter_spare_bits,
+      sink.six, simd_backend::pack_six(letter_codes(bytes)) << k_six_letter_spare_bits,
       upper_case_bytes(bytes) != 0);
 }
 
 // Counts the window's line ends, finds its cut text and stores the 4- and 6-byte tokens that end
 // in it (a token ends at the separator behind it). base is the window's first byte.
-template <typename machine>
+template <typename simd_backend>
 [[gnu::always_inline]] inline void scan_window(scan_state& s, const window_masks& m,
                                                const std::uint8_t* base, record_sink& sink) {
   std::uint64_t line_ends = m.lf;
@@ -188,7 +189,7 @@ template <typename machine>
     if (m.has_cr_or_nul) {
       line_ends |= m.cr;
       // An LF right after a CR belongs to the same line end.
-      s.lines -= machine::count_ones(m.lf & (m.cr << 1) & k_own);
+      s.lines -= simd_backend::count_ones(m.lf & (m.cr << 1) & k_window_new_bytes);
     }
     // A line's text is cut from its second leading slash, or from a zero byte, to its end.
     // Adding a cut's bit to the run of bytes that are not line ends carries through that run
@@ -199,33 +200,34 @@ template <typename machine>
     // that a carry already passes is not marked, but it is a slash or zero byte inside text
     // cut anyway, so no word can hold it.
     const std::uint64_t comments = m.slash & (m.slash << 1) & (line_ends << 2);
-    const std::uint64_t starts = ((comments | m.nul) & k_own) | s.cut;
-    const std::uint64_t text = ~line_ends | ~k_own;
+    const std::uint64_t starts = ((comments | m.nul) & k_window_new_bytes) | s.cut;
+    const std::uint64_t text = ~line_ends | ~k_window_new_bytes;
     const std::uint64_t sum = text + starts;
     cut = text & ~sum;
     s.cut = sum < text ? 1 : 0;
   }
-  s.lines += machine::count_ones(line_ends & k_own);
+  s.lines += simd_backend::count_ones(line_ends & k_window_new_bytes);
 
   // A word ends at a separator with exactly 4 or 6 token bytes before it.
   const std::uint64_t separator = m.separator | cut;
   const std::uint64_t within2 = separator | (separator << 1);  // a separator here or 1 back
   const std::uint64_t within4 = within2 | (within2 << 2);      // ... up to 3 back
-  const std::uint64_t long_ends = separator & ~(within4 << 1) & k_own;  // 4 token bytes before
+  const std::uint64_t long_ends =
+      separator & ~(within4 << 1) & k_window_new_bytes;  // 4 token bytes before
   const std::uint64_t ends4 = long_ends & (separator << 5);
   const std::uint64_t ends6 = long_ends & ~(within2 << 5) & (separator << 7);
   // Each length has its own buffer, so each only needs its own words in order.
   for (std::uint64_t ends = ends6; ends != 0; ends &= ends - 1) {
-    store_six<machine>(sink, base + std::countr_zero(ends) - 6);
+    store_six<simd_backend>(sink, base + std::countr_zero(ends) - 6);
   }
   for (std::uint64_t ends = ends4; ends != 0; ends &= ends - 1) {
-    store_four<machine>(sink, base + std::countr_zero(ends) - 4);
+    store_four<simd_backend>(sink, base + std::countr_zero(ends) - 4);
   }
 }
 
 // Scans the windows whose own bytes lie in [bytes, bytes + size); the 8 bytes before bytes are
 // the history. Returns how many bytes it took; the rest (less than a step) wait for more text.
-template <typename machine>
+template <typename simd_backend>
 [[gnu::always_inline]] inline std::size_t scan_bytes(scan_state& state, const std::uint8_t* bytes,
                                                      std::size_t size, word_store& store) {
   scan_state s = state;  // in registers, like the sink
@@ -233,14 +235,14 @@ template <typename machine>
   const std::size_t taken = size / k_step * k_step;
   const std::uint8_t* const end = bytes + taken - k_history;
   for (const std::uint8_t* base = bytes - k_history; base != end; base += k_step) {
-    scan_window<machine>(s, machine::classify(base), base, sink);
+    scan_window<simd_backend>(s, simd_backend::classify(base), base, sink);
   }
   state = s;
   state.words += close_sink(sink, store);
   return taken;
 }
 
-// scan_bytes on each machine, and the machines' classify steps (for the check against
+// scan_bytes on each back end, and the back ends' classify steps (for the check against
 // k_byte_classes). The AVX2 ones exist only where built, and run only where the processor has
 // AVX2, BMI and BMI2.
 std::size_t scan_portable(scan_state& s, const std::uint8_t* bytes, std::size_t size,
@@ -252,7 +254,7 @@ window_masks classify_portable(const std::uint8_t* window);
 [[ZIVAVOD_AVX2]] window_masks classify_avx2(const std::uint8_t* window);
 #endif
 
-// Scans the last size (< a step) bytes of the text with the portable machine. The bytes behind
+// Scans the last size (< a step) bytes of the text with the portable back end. The bytes behind
 // them count as separators, which ends a word in the text's last bytes; the buffer has a
 // window's slack behind them.
 void scan_end(scan_state& s, const std::uint8_t* bytes, std::size_t size, word_store& store);

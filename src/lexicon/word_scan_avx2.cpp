@@ -43,7 +43,7 @@ namespace {
   return _mm256_testz_si256(both, both) == 0;
 }
 
-struct avx2_machine {
+struct avx2_backend {
   [[ZIVAVOD_AVX2]] static window_masks classify(const std::uint8_t* bytes) {
     // Space, LF, comma, CR and full stop differ in their low four bits. The zero byte shares
     // them with space; like the slash and CR it is rare in a word list and is looked at only
@@ -86,14 +86,14 @@ struct avx2_machine {
 
 }  // namespace
 
-// Flattened so that the machine's steps and the window scan become one loop compiled for it.
+// Flattened so that the back end's steps and the window scan become one loop compiled for it.
 [[ZIVAVOD_AVX2, gnu::flatten]] std::size_t scan_avx2(scan_state& s, const std::uint8_t* bytes,
                                                      std::size_t size, word_store& store) {
-  return scan_bytes<avx2_machine>(s, bytes, size, store);
+  return scan_bytes<avx2_backend>(s, bytes, size, store);
 }
 
 [[ZIVAVOD_AVX2]] window_masks classify_avx2(const std::uint8_t* window) {
-  return avx2_machine::classify(window);
+  return avx2_backend::classify(window);
 }
 
 }  // namespace word_scan

@@ -18,7 +18,7 @@ std::uint64_t flag_bits(std::uint64_t flags, std::size_t at) {
   return (((flags >> 7) * 0x0102040810204080u) >> 56) << at;
 }
 
-struct portable_machine {
+struct portable_backend {
   static window_masks classify(const std::uint8_t* bytes) {
     window_masks m;
     for (std::size_t at = 0; at < k_window; at += 8) {
@@ -73,24 +73,24 @@ struct portable_machine {
 
 std::size_t scan_portable(scan_state& s, const std::uint8_t* bytes, std::size_t size,
                           word_store& store) {
-  return scan_bytes<portable_machine>(s, bytes, size, store);
+  return scan_bytes<portable_backend>(s, bytes, size, store);
 }
 
 window_masks classify_portable(const std::uint8_t* window) {
-  return portable_machine::classify(window);
+  return portable_backend::classify(window);
 }
 
 void scan_end(scan_state& s, const std::uint8_t* bytes, std::size_t size, word_store& store) {
   const std::uint8_t* const base = bytes - k_history;
   const std::uint64_t valid = (std::uint64_t{1} << (k_history + size)) - 1;
-  window_masks m = portable_machine::classify(base);
+  window_masks m = portable_backend::classify(base);
   m.separator |= ~valid;
   m.lf &= valid;
   m.slash &= valid;
   m.cr &= valid;
   m.nul &= valid;
   record_sink sink = open_sink(store);
-  scan_window<portable_machine>(s, m, base, sink);
+  scan_window<portable_backend>(s, m, base, sink);
   s.words += close_sink(sink, store);
 }
 

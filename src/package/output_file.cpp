@@ -97,7 +97,7 @@ bool name_output_file(output_file& out) {
 
 }  // namespace
 
-output_refusal refuse_output_path(const char* path, std::span<const char* const> input_files) {
+output_refusal output_path_refusal(const char* path, std::span<const char* const> input_files) {
   if (is_input_file(path, input_files)) {
     return output_refusal::input_file;
   }

@@ -32,7 +32,7 @@ enum class output_refusal { none, input_file, device_name };
 // Why no package may be written at path: it is one of input_files (the files the run read, by
 // whatever path, spelling or case), or a device name on a system that opens devices by any path.
 // Prints nothing.
-output_refusal refuse_output_path(const char* path, std::span<const char* const> input_files);
+output_refusal output_path_refusal(const char* path, std::span<const char* const> input_files);
 
 // Announces an old package at path (message 30), which stays until the phase ends, and makes the
 // file to write the package into: unnamed where the folder allows, else under a short temporary

@@ -75,7 +75,7 @@ int write_dfu_package(const package_names& names, std::span<const std::uint8_t> 
   const char* const zip_name = names.zip.data();
   say(msg::k_creating_zip);
   // Refused before an old package is even announced: nothing of the user's is touched.
-  const output_refusal refusal = refuse_output_path(zip_name, input_files);
+  const output_refusal refusal = output_path_refusal(zip_name, input_files);
   if (refusal == output_refusal::input_file) {
     say(msg::k_package_is_input, zip_name);
     return 1;

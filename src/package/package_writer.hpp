@@ -11,7 +11,7 @@
 void allocate_manifest_buffer();
 
 // The packaging phase: writes the package names.zip, a zip of three deflated entries: the init
-// packet as names.dat, "manifest.json" and image (whose CRC-16 is firmware_crc16) as names.app.
+// packet as names.dat, "manifest.json", and image (whose CRC-16 is firmware_crc16) as names.app.
 // Prints each step. Refuses, touching nothing, a zip file name that is one of input_files (the
 // files the run read) or a package name that cannot make a package; otherwise announces an old
 // package, writes the archive into a file of its own and puts it in the old package's place only

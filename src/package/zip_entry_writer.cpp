@@ -64,20 +64,20 @@ int ZCALLBACK error_output(voidpf, voidpf stream) {
   return std::ferror(static_cast<std::FILE*>(stream));
 }
 
-enum class name_text { ascii, utf8, invalid };
+enum class name_encoding { ascii, utf8, invalid };
 
 // Whether name is ASCII alone, valid UTF-8 with bytes of 0x80 and above, or not valid UTF-8:
 // an ill-formed or overlong sequence, a surrogate or a code point past U+10FFFF.
-name_text classify_name(const char* name) {
+name_encoding classify_name(const char* name) {
   const std::string_view text(name);
   const std::span bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   std::size_t invalid_at = 0;
   if (!is_utf8(bytes, invalid_at)) {
-    return name_text::invalid;
+    return name_encoding::invalid;
   }
   return std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t byte) { return byte >= 0x80; })
-             ? name_text::utf8
-             : name_text::ascii;
+             ? name_encoding::utf8
+             : name_encoding::ascii;
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ bool add_entry(const entry_writer& out, const entry_content& entry) {
   }
   const std::size_t deflated_size =
       libdeflate_deflate_compress(compressor, data.data(), data.size(), deflated.get(), room);
-  const bool utf8 = classify_name(name) == name_text::utf8;
+  const bool utf8 = classify_name(name) == name_encoding::utf8;
   zip_fileinfo info{};
   info.tmz_date.tm_sec = static_cast<uInt>(date.tm_sec);
   info.tmz_date.tm_min = static_cast<uInt>(date.tm_min);
@@ -137,5 +137,5 @@ bool add_entry(const entry_writer& out, const entry_content& entry) {
 
 bool is_unsafe_entry_name(const char* name) {
   return name[0] == '/' || std::strpbrk(name, ":\\") != nullptr ||
-         classify_name(name) == name_text::invalid;
+         classify_name(name) == name_encoding::invalid;
 }
