@@ -20,8 +20,9 @@
 //   -- check -- / -- check.out --   shell lines run after the program, and their whole output
 //
 // A section name may carry [posix] or [windows] to hold only on that platform. Shell lines see
-// the program as $ZIVAVOD and zivavod-inspect as $ZIVAVOD_INSPECT. The Windows build runs through
-// launchers (ZIVAVOD_CLI_PROGRAM, ZIVAVOD_CLI_INSPECT) with ZIVAVOD_CLI_TARGET=windows: its
+// the program as $ZIVAVOD, zivavod-inspect as $ZIVAVOD_INSPECT and the tests/ folder, for the
+// scripts kept there, as $ZIVAVOD_TESTS. The Windows build runs through launchers
+// (ZIVAVOD_CLI_PROGRAM, ZIVAVOD_CLI_INSPECT) with ZIVAVOD_CLI_TARGET=windows: its
 // console lines must end CR LF and are compared as LF. The WebAssembly build runs through its
 // node runners (tools/*-web.mjs) with ZIVAVOD_CLI_TARGET=web, as a posix platform without the
 // [native] cases.
@@ -195,7 +196,8 @@ class CaseTest : public ProgramTest {
   void TestBody() override {
     const std::string program = program_path();
     const std::string shell_env = "cd '" + dir_ + "' && ZIVAVOD='" + program +
-                                  "' ZIVAVOD_INSPECT='" + inspector_path() + "' ";
+                                  "' ZIVAVOD_INSPECT='" + inspector_path() +
+                                  "' ZIVAVOD_TESTS='" ZIVAVOD_TESTS_DIR "' ";
     for (const std::string& name : case_.files) {
       std::filesystem::create_directories(std::filesystem::path(path(name)).parent_path());
       file(name, case_.sections.at(name));
