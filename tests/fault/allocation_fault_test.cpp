@@ -39,4 +39,42 @@ TEST_F(ProgramTest, EachBufferThatCannotBeAllocatedEndsTheRunOnItsOwnLine) {
   }
 }
 
+// Where the folder has no unnamed files, the package is written under a temporary name from the
+// start; when no stream can be made over that file (fdopen's allocation fails), the file goes
+// again. strace refuses the unnamed file; the shim fails each allocation of a stdio stream's size
+// in turn (472 bytes in glibc on x86-64: fopen's and fdopen's), one of which is fdopen's.
+TEST_F(ProgramTest, AStreamThatCannotBeMadeOverTheTemporaryFileLeavesNoFile) {
+  file("run.cfg", "fw.bin\npkg\nWORDS\n");
+  const std::string preload = "LD_PRELOAD=" ZIVAVOD_MALLOC_FAIL_SHIM;
+  const std::string unnamed_at =
+      shell_output("cd '" + dir_ + "' && strace -qq -e trace=openat -E " + preload + " '" +
+                   program_path() + "' run.cfg 2>&1 >/dev/null | grep -n O_TMPFILE | cut -d: -f1");
+  ASSERT_FALSE(unnamed_at.empty());
+  bool stream_failed = false;
+  for (int nth = 1; nth <= 8; ++nth) {
+    const std::vector<std::string> argv{
+        "strace",
+        "-qq",
+        "-o",
+        "/dev/null",
+        "-e",
+        "inject=openat:error=EOPNOTSUPP:when=" + unnamed_at.substr(0, unnamed_at.find('\n')),
+        "-E",
+        preload,
+        "-E",
+        "ZIVAVOD_FAIL_MALLOC_SIZE=472",
+        "-E",
+        "ZIVAVOD_FAIL_MALLOC_NTH=" + std::to_string(nth),
+        program_path(),
+        "run.cfg"};
+    const run_result r = run_program(dir_, "/usr/bin/strace", argv);
+    stream_failed = stream_failed || r.out.ends_with("mz_zip_writer_init_file failed!\n");
+    for (const std::string& name : list_dir(dir_)) {
+      EXPECT_FALSE(name.starts_with("zivavod-"))
+          << name << " left when allocation " << nth << " of that size failed";
+    }
+  }
+  EXPECT_TRUE(stream_failed) << "no allocation of that size made the stream fail";
+}
+
 }  // namespace
