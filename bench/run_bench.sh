@@ -128,8 +128,9 @@ if [ -n "$web_dir" ]; then
   printf '%-18s %10s %10s %17s %8s %8s %8s %7s %s\n' "" "" "" "" "CPU ms" "CPU ms" ratio ratio \
     package
   web_out=$work/web.txt
-  node bench/web_bench.mjs "$web_dir" "$warmup" "$runs" $(for name in typical $full_cases; do
-    echo "$cases/$name"; done) >"$web_out"
+  web_cases=()
+  for name in typical $full_cases; do web_cases+=("$cases/$name"); done
+  node bench/web_bench.mjs "$web_dir" "$warmup" "$runs" "${web_cases[@]}" >"$web_out"
   while read -r name median q1 q3 _ _ wasm_cpu digest; do
     read -r _ native_ms native_cpu < <(grep "^$name " "$work/native_ms.txt")
     # The native tool's package with the same fixed date, to compare byte for byte.

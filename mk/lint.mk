@@ -1,9 +1,10 @@
-# `make lint`: the house's format and checks (.clang-format, .clang-tidy) over every C++ source.
-# clang-format must leave each file as it is; clang-tidy runs on the dev build's compile database
-# (configured here, so the generated headers exist) and every finding fails. A rule that is
-# wrong for a line gets a NOLINT naming the rule, with the reason beside it.
+# `make lint`: the house's format and checks (.clang-format, .clang-tidy) over every C++ source,
+# and shellcheck over every shell script. clang-format must leave each file as it is; clang-tidy
+# runs on the dev build's compile database (configured here, so the generated headers exist); any
+# finding of either checker fails. A rule that is wrong for a line gets a NOLINT (or a shellcheck
+# disable) naming the rule, with the reason beside it.
 
-LINT_PACKAGES := $(sort $(PACKAGES) clang-format clang-tidy)
+LINT_PACKAGES := $(sort $(PACKAGES) clang-format clang-tidy shellcheck)
 LINT_BUILD := build/dev
 
 .PHONY: lint
@@ -16,4 +17,5 @@ lint:
 	run-clang-tidy -p $(LINT_BUILD) -j $(JOBS) -quiet \
 	  -header-filter='^$(CURDIR)/(src|tests|tools|bench|fuzz)/' >$(LINT_BUILD)/clang-tidy.log 2>&1 || \
 	  { grep -v '^clang-tidy-[0-9]* ' $(LINT_BUILD)/clang-tidy.log; exit 1; }
-	@echo "lint: clang-format and clang-tidy found nothing"
+	git ls-files '*.sh' .ci/run | xargs shellcheck --external-sources --source-path=SCRIPTDIR
+	@echo "lint: clang-format, clang-tidy and shellcheck found nothing"

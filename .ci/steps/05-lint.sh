@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The house rules, checked: clang-format changes no source file and clang-tidy (.clang-tidy,
-# function sizes included) finds nothing in the compile database (mk/lint.mk).
+# The house rules, checked: clang-format changes no source file, clang-tidy (.clang-tidy,
+# function sizes included) finds nothing in the compile database and shellcheck nothing in the
+# shell scripts (mk/lint.mk).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 make lint

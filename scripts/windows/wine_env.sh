@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that start wine: the environment wine's runs depend on, set here so that
 # they do not depend on the caller's. Expects $root, the top of the source tree.
 # - The prefix and wine's home live in the build tree, never in the caller's home.
@@ -5,7 +6,7 @@
 #   (LANG unset, as under `env -i`) a name beyond ASCII cannot be created. C.UTF-8 is built into
 #   the C library, so no locales package is needed.
 # - TZ is left as it is: it changes only the zip entries' date and time, which no test compares.
-export WINEPREFIX="$root/build/windows/wine"
+export WINEPREFIX="${root:?the sourcing script sets root}/build/windows/wine"
 # Wine writes menu entries, file associations and caches to the home folder's ~/.config,
 # ~/.local and ~/.cache: a home of its own in the build tree keeps the caller's untouched.
 export HOME="$root/build/windows/home"

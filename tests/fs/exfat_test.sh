@@ -72,7 +72,7 @@ diff -u expected said || status=1
 for file in kept/*; do
   cmp "$file" "mnt/${file#kept/}" || { echo "FAILED: ${file#kept/} changed" >&2; status=1; }
 done
-listing=$(cd mnt && ls | paste -sd ' ')
+listing=$(find mnt -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | paste -sd ' ')
 [ "$listing" = "FIRM.ZIP SETUP.ZIP WORDS.ZIP firm.cfg fw.bin pkg.cfg pkg.zip same.cfg same.zip words.cfg" ] ||
   { echo "FAILED: after a remount the folder holds $listing" >&2; status=1; }
 unzip -tq mnt/pkg.zip >/dev/null || { echo "FAILED: pkg.zip is broken" >&2; status=1; }
