@@ -1,6 +1,7 @@
 // zivavod-inspect --json: the reports as one JSON document each, written with nlohmann-json.
 // Every member is there in every document (null where that part of a package could not be
-// read), so that a program reading them needs no test for a missing one.
+// read), so that a program reading them needs no test for a missing one; only the lists of words
+// are there when asked for alone.
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
