@@ -31,9 +31,7 @@ std::uint32_t record_value(const word_table& table, std::size_t position) {
   return value;
 }
 
-std::size_t word_count(const word_table& table) {
-  return table.record_size == 0 ? 0 : table.records.size() / table.record_size;
-}
+std::size_t word_count(const word_table& table) { return table.records.size() / table.record_size; }
 
 // Positions of the words of from that to lacks, counted as a multiset: of n equal words of
 // which to holds m < n, the last n - m.
