@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the browser version into build/web: zlib, minizip and libdeflate for WebAssembly
 # (build/web/deps, web/build_deps.sh), then zivavod and zivavod-inspect with emscripten
-# (build/web/cross), then gathers the page: index.html, its style and script, the JavaScript API
+# (build/web/cross), then gathers the page: index.html, its style and scripts, the JavaScript API
 # (zivavod-web.mjs) and each program's .js and .wasm. The packages come from mk/web.mk (make web).
 # ZIVAVOD_WERROR=ON turns warnings into errors, as CI wants.
 set -euo pipefail
@@ -29,7 +29,7 @@ cmake --build build/web/cross --target zivavod zivavod-inspect -j "$jobs"
 for program in zivavod zivavod-inspect; do
   cp "build/web/cross/$program.js" "build/web/cross/$program.wasm" build/web/
 done
-cp web/index.html web/page.css web/page.js web/zivavod-web.mjs build/web/
+cp web/index.html web/page.css web/page.js web/compare.js web/zivavod-web.mjs build/web/
 for file in build/web/zivavod.wasm build/web/zivavod.js build/web/zivavod-inspect.wasm \
   build/web/zivavod-inspect.js; do
   echo "built $file: $(stat -c %s "$file") bytes, $(gzip -9 <"$file" | wc -c) gzipped"

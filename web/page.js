@@ -3,6 +3,7 @@
 // command line would print, the counts, the space used and the package to download; the second
 // panel runs zivavod-inspect on a package.
 import { loadProgram } from './zivavod-web.mjs';
+import { initCompare } from './compare.js';
 
 const MAX_LISTS = 8;
 // Bytes of the app image the lexicon may fill: four per six-letter word, three per four-letter.
@@ -205,6 +206,7 @@ function setInspected(file) {
   state.inspected = file ?? null;
   $('inspect-name').textContent = file ? `${file.name} (${formatBytes(file.size)})` : 'No package chosen';
   if (file) inspect(false);
+  refreshCompare();
 }
 
 function dropZone(zone, take) {
@@ -241,6 +243,7 @@ for (const id of ['package-name', 'lexicon-name', 'source-date']) {
   });
 }
 renderLists();
+const refreshCompare = initCompare(() => state.inspector, () => state.inspected);
 
 try {
   [state.zivavod, state.inspector] = await Promise.all([loadProgram('zivavod'), loadProgram('zivavod-inspect')]);

@@ -2,7 +2,7 @@
 // through the page's own inputs and checks it byte for byte, and its console lines, against the
 // native build's run on the same files; a word list over the limit gives the command line's
 // message and no download; the check panel on a sound and a damaged package gives the native
-// inspector's lines. Screenshots go to OUT (laptop and phone widths). Any console error or
+// inspector's lines, and its comparison with an older package the native --diff's. Screenshots go to OUT (laptop and phone widths). Any console error or
 // uncaught exception of the page fails the test.
 //
 //   node web/test_page.mjs WEB_DIR NATIVE_BUILD OUT
@@ -143,6 +143,36 @@ try {
   await page.waitForFunction((n) => document.querySelector('#inspect-output').textContent.startsWith('package: damaged.zip'));
   assert.equal(await inspectText(), bad.out);
   console.log('page: the check of a damaged package equals the native inspector\'s');
+
+  // Compared with an older package: the example's against one made with a list added, the
+  // newer checked, the older dropped on the compare zone.
+  const gardenFiles = { ...files, 'run.cfg': `${config}garden.txt\n`,
+    'garden.txt': 'flower seed, rose pond branch Mint rake shrubs\n' };
+  const newer = native('zivavod', 'native-newer', gardenFiles, ['run.cfg']);
+  assert.equal(newer.status, 0, newer.out);
+  fs.copyFileSync(saved, path.join(newer.dir, 'older.zip'));
+  const diffArgs = ['--diff', 'older.zip', `${packageName}.zip`];
+  const compared = native('zivavod-inspect', 'native-newer', {}, diffArgs);
+  assert.equal(compared.status, 1, compared.out);
+  const facts = JSON.parse(native('zivavod-inspect', 'native-newer', {}, ['--json', ...diffArgs]).out).diff;
+  await page.setInputFiles('#inspect-input', path.join(newer.dir, `${packageName}.zip`));
+  const older = await page.evaluateHandle((bytes) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([new Uint8Array(bytes)], 'older.zip'));
+    return transfer;
+  }, [...fs.readFileSync(saved)]);
+  await page.dispatchEvent('#compare-drop', 'drop', { dataTransfer: older });
+  await page.waitForSelector('#compare-result:not([hidden])');
+  assert.equal(await page.locator('#compare-output').textContent(), compared.out);
+  assert.deepEqual(await page.locator('#compare-added li').allTextContents(),
+    [...facts.six_letter_words.added, ...facts.four_letter_words.added]);
+  assert.equal(await page.locator('#compare-removed li').count(), 0);
+  assert.equal(await page.locator('#compare-four-new').textContent(),
+    `${facts.four_letter_words.new.total} (${facts.four_letter_words.new.dirty} dirty)`);
+  assert.equal(await page.locator('#compare-space-new').textContent(),
+    `${facts.lexicon_space.new} of ${facts.lexicon_space.of.toLocaleString('en-US')} bytes`);
+  console.log(`page: the comparison with an older package equals the native inspector's: ${compared.out.split('\n').filter((l) => / added: /.test(l)).join(', ')}`);
+  await page.screenshot({ path: path.join(outDir, 'page-compared.png'), fullPage: true });
 
   // A word list one byte over the limit: the same message, no download.
   const over = 'lamp '.repeat(51200) + '\n';

@@ -55,9 +55,13 @@ void read_entries(const zip_archive& archive, std::array<entry, k_entry_roles>& 
                   inspection& r) {
   for (std::size_t position = 0; position < archive.count; ++position) {
     const zip_entry& found = archive.entries[position];
+    r.entries[r.entry_count++] = {printable(found.name), found.method, found.crc32,
+                                  found.data.size(), found.size};
     const std::size_t role = role_of(found.name);
     if (role == k_entry_roles || entries[role].found) {
+      r.kind = problem_kind::entries;
       note_problem(r, "unexpected entry \"%s\"", printable(found.name).data());
+      r.kind = problem_kind::archive;
       continue;
     }
     entry& e = entries[role];
@@ -136,6 +140,7 @@ void check_image(const entry& e, inspection& r) {
   r.image_name = printable(e.name);
   r.image_size = e.size;
   r.image_crc16 = crc16_ccitt(image);
+  r.image = image;
   if (e.size % 4 != 0) {
     note_problem(r, "app image is %lu bytes, not a multiple of 4",
                  static_cast<unsigned long>(e.size));
@@ -148,6 +153,7 @@ void check_image(const entry& e, inspection& r) {
   const lexicon_header h =
       get_lexicon_header(image.subspan<k_firmware_head_size, k_lexicon_header_size>());
   r.header_read = true;
+  r.kind = problem_kind::lexicon_header;
   std::transform(h.name.begin(), h.name.end(), r.lexicon_name.begin(), shown);
   const lexicon_header expected = make_lexicon_header(h.name.data(), h.six_count, h.four_count);
   if (h.magic != expected.magic) {
@@ -215,6 +221,7 @@ void check_crcs(std::optional<std::uint16_t> packet, std::optional<std::uint16_t
 
 void inspect_package(std::span<const std::uint8_t> package, inspection& result) {
   result = inspection{};
+  result.kind = problem_kind::archive;
   const zip_archive archive = read_zip(package, result);
   if (!archive.found) {
     return;
@@ -222,27 +229,49 @@ void inspect_package(std::span<const std::uint8_t> package, inspection& result) 
   std::array<entry, k_entry_roles> entries{entry{g_packet_buffer}, entry{g_manifest_buffer},
                                            entry{g_image_buffer}};
   read_entries(archive, entries, result);
+  result.kind = problem_kind::entries;
   check_entries_found(entries, result);
-  const std::optional<std::uint16_t> packet_crc =
-      check_init_packet(entries[k_packet_entry], result);
+  result.kind = problem_kind::init_packet;
+  result.packet_crc16 = check_init_packet(entries[k_packet_entry], result);
+  result.kind = problem_kind::manifest;
   const entry& manifest = entries[k_manifest_entry];
-  const std::optional<std::uint16_t> manifest_crc =
+  result.manifest_crc16 =
       manifest.read ? check_manifest(
                           std::span(manifest.buffer).first(manifest.size),
                           {entries[k_image_entry].found ? &entries[k_image_entry].name : nullptr,
                            entries[k_packet_entry].found ? &entries[k_packet_entry].name : nullptr},
                           result)
                     : std::nullopt;
+  result.kind = problem_kind::app_image;
   check_image(entries[k_image_entry], result);
-  check_crcs(packet_crc, manifest_crc, result);
+  result.kind = problem_kind::crc16;
+  check_crcs(result.packet_crc16, result.manifest_crc16, result);
+}
+
+void keep_image(inspection& r, std::span<std::uint8_t> storage) {
+  const std::span<const std::uint8_t> image = r.image;
+  std::copy(image.begin(), image.end(), storage.begin());
+  r.image = storage.first(image.size());
+  for (word_table* table : {&r.six, &r.four}) {
+    if (!table->records.empty()) {
+      const auto at = static_cast<std::size_t>(table->records.data() - image.data());
+      table->records = r.image.subspan(at, table->records.size());
+    }
+  }
+}
+
+std::size_t lexicon_space_used(const inspection& r) {
+  return r.six.records.size() + r.four.records.size();
 }
 
 void note_problem(inspection& r, const char* format, ...) {
   if (r.problem_count == k_max_problems) {
     return;
   }
+  r.problem_kinds[r.problem_count] = r.kind;
   text_line& line = r.problems[r.problem_count++];
   if (r.problem_count == k_max_problems) {
+    r.problem_kinds[r.problem_count - 1] = problem_kind::too_many;
     (void)std::snprintf(line.data(), line.size(), "more problems than these");
     return;
   }

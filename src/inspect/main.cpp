@@ -1,13 +1,16 @@
 // zivavod-inspect: reads a package zivavod wrote, checks it the way the device and the DFU tools
 // will read it, and says what it holds. Status 0: sound; 1: problems found; 2: a usage error or
-// a file that cannot be read.
+// a file that cannot be read. With --diff it compares two packages, as diff does: status 0 the
+// same, 1 different, 2 trouble (a package with problems among them).
 #include <array>
 #include <cstdio>
 #include <string_view>
 
 #include "base/platform.hpp"
 #include "base/version.hpp"
+#include "inspect/diff.hpp"
 #include "inspect/inspect.hpp"
+#include "inspect/report.hpp"
 
 namespace {
 
@@ -16,6 +19,10 @@ constexpr int k_problems_found = 1;
 constexpr int k_trouble = 2;
 
 constexpr char k_usage[] = "Usage: zivavod-inspect [--words] PACKAGE.zip";
+// The usage lines for a command line with an option the first line does not name.
+constexpr char k_full_usage[] =
+    "Usage: zivavod-inspect [--words] [--json] PACKAGE.zip\n"
+    "       zivavod-inspect --diff [--summary] [--json] OLD.zip NEW.zip";
 constexpr char k_help[] =
     "Reads a DFU package written by zivavod and checks it the way the device and the DFU tools\n"
     "read it: its entries, manifest.json, init packet, CRCs and lexicon header. Prints what it\n"
@@ -27,15 +34,66 @@ constexpr char k_help[] =
     "Exit status: 0 sound, 1 problems found, 2 usage error or unreadable file.";
 
 struct options {
-  const char* package = nullptr;
+  std::array<const char*, 2> packages{};
+  std::size_t package_count = 0;
   bool words = false;
+  bool json = false;
+  bool diff = false;
+  bool summary = false;
   bool help = false;
   bool version = false;
 };
 
+constexpr std::array<std::string_view, 6> k_options = {"--words",   "--json", "--diff",
+                                                       "--summary", "--help", "--version"};
+
+// Sets the flag of o that arg names; false when arg names no option.
+bool set_option(std::string_view arg, options& o) {
+  const std::array<bool*, k_options.size()> flags = {&o.words,   &o.json, &o.diff,
+                                                     &o.summary, &o.help, &o.version};
+  for (std::size_t i = 0; i < k_options.size(); ++i) {
+    if (arg == k_options[i]) {
+      *flags[i] = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+// True when an option before any "--" is one that the first usage line does not name: then the
+// usage lines name every option, and --diff takes two packages.
+bool new_option_given(int argc, char** argv, bool& diff) {
+  bool given = false;
+  for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+    const std::string_view arg = argv[i];
+    diff = diff || arg == "--diff";
+    given = given || arg == "--diff" || arg == "--json" || arg == "--summary";
+  }
+  return given;
+}
+
+// The usage error the options and packages, read whole, make; null when there is none.
+const char* combination_error(const options& o) {
+  if (o.summary && !o.diff) {
+    return "--summary goes with --diff";
+  }
+  if (o.words && o.diff) {
+    return "--words does not go with --diff";
+  }
+  if (o.help || o.version) {
+    return nullptr;
+  }
+  if (o.package_count == 0) {
+    return "no package";
+  }
+  return o.diff && o.package_count < 2 ? "--diff needs two packages, the old and the new" : nullptr;
+}
+
 // Reads the command line; on a usage error says what is wrong on standard error, with the usage
 // line, and returns false.
 bool read_options(int argc, char** argv, options& o) {
+  bool diff = false;
+  const bool new_options = new_option_given(argc, argv, diff);
   const char* error = nullptr;
   const char* culprit = "";
   bool operands_only = false;
@@ -44,26 +102,21 @@ bool read_options(int argc, char** argv, options& o) {
     if (!operands_only && arg == "--") {
       operands_only = true;
     } else if (!operands_only && arg.size() > 1 && arg[0] == '-') {
-      o.words = o.words || arg == "--words";
-      o.help = o.help || arg == "--help";
-      o.version = o.version || arg == "--version";
-      if (arg != "--words" && arg != "--help" && arg != "--version") {
+      if (!set_option(arg, o)) {
         error = "unknown option";
         culprit = argv[i];
       }
-    } else if (o.package != nullptr) {
-      error = "more than one package";
+    } else if (o.package_count == (diff ? 2 : 1)) {
+      error = diff ? "more than two packages" : "more than one package";
       culprit = argv[i];
     } else {
-      o.package = argv[i];
+      o.packages[o.package_count++] = argv[i];
     }
   }
-  if (error == nullptr && o.package == nullptr && !o.help && !o.version) {
-    error = "no package";
-  }
+  error = error != nullptr ? error : combination_error(o);
   if (error != nullptr) {
     (void)std::fprintf(stderr, "zivavod-inspect: %s%s%s\n%s\n", error, *culprit != '\0' ? ": " : "",
-                       culprit, k_usage);
+                       culprit, new_options ? k_full_usage : k_usage);
   }
   return error == nullptr;
 }
@@ -85,46 +138,74 @@ bool read_package(const char* path, std::size_t& size) {
   return true;
 }
 
-void print_words(const word_table& table) {
-  for (std::size_t at = 0; at < table.records.size(); at += table.record_size) {
-    std::puts(word_text(table.records.subspan(at, table.record_size), table.letters).data());
+// Reads the package at path and inspects it into r; a file too large to be a package is its one
+// problem. Returns false when the file cannot be read (and says so).
+bool load_package(const char* path, inspection& r) {
+  std::size_t size = 0;
+  if (!read_package(path, size)) {
+    return false;
   }
+  if (size > k_max_package_size) {
+    r = inspection{};
+    note_problem(r, "larger than %lu bytes, which no package is",
+                 static_cast<unsigned long>(k_max_package_size));
+    return true;
+  }
+  inspect_package(std::span<const std::uint8_t>(g_package).first(size), r);
+  return true;
 }
 
-void print_count(const char* what, const word_table& table) {
-  std::printf("%s: %lu (%lu regular, %lu dirty)\n", what,
-              static_cast<unsigned long>(table.regular) + table.dirty,
-              static_cast<unsigned long>(table.regular), static_cast<unsigned long>(table.dirty));
-}
-
-// What the package holds, as far as it was read, its words when asked, then OK or the problems.
-void print_report(const char* path, const inspection& r, bool words) {
-  std::printf("package: %s\n", path);
-  if (r.header_read) {
-    std::printf("lexicon: \"%s\"\n", r.lexicon_name.data());
+// status, unless the report could not be written.
+int written(int status) {
+  if (std::fflush(stdout) != 0) {
+    (void)std::fprintf(stderr, "zivavod-inspect: cannot write the report\n");
+    return k_trouble;
   }
-  if (r.image_read) {
-    std::printf("app image: %s, %lu bytes, CRC-16 %u (0x%04X)\n", r.image_name.data(),
-                static_cast<unsigned long>(r.image_size), unsigned{r.image_crc16},
-                unsigned{r.image_crc16});
-  }
-  if (r.tables_read) {
-    print_count("six-letter words", r.six);
-    print_count("four-letter words", r.four);
-    if (words) {
-      print_words(r.six);
-      print_words(r.four);
-    }
-  }
-  if (r.problem_count == 0) {
-    std::puts("OK");
-  }
-  for (std::size_t i = 0; i < r.problem_count; ++i) {
-    std::printf("problem: %s\n", r.problems[i].data());
-  }
+  return status;
 }
 
 inspection g_inspection;
+inspection g_old_inspection;
+std::array<std::uint8_t, k_app_buffer_size> g_old_image;
+
+int inspect_one(const options& o) {
+  if (!load_package(o.packages[0], g_inspection)) {
+    return k_trouble;
+  }
+  const int status = g_inspection.problem_count == 0 ? k_sound : k_problems_found;
+  if (o.json) {
+    print_json_report({o.packages[0], &g_inspection}, status, o.words);
+  } else {
+    print_report({o.packages[0], &g_inspection}, o.words);
+  }
+  return written(status);
+}
+
+int compare_two(const options& o) {
+  if (!load_package(o.packages[0], g_old_inspection)) {
+    return k_trouble;
+  }
+  // The second package is read into the same buffers.
+  keep_image(g_old_inspection, g_old_image);
+  if (!load_package(o.packages[1], g_inspection)) {
+    return k_trouble;
+  }
+  comparison c{{o.packages[0], &g_old_inspection}, {o.packages[1], &g_inspection}};
+  package_diff d;
+  if (g_old_inspection.problem_count != 0 || g_inspection.problem_count != 0) {
+    c.status = k_trouble;
+  } else {
+    d = compare_packages(g_old_inspection, g_inspection);
+    c.diff = &d;
+    c.status = d.image.count == 0 ? 0 : 1;
+  }
+  if (o.json) {
+    print_json_diff(c, o.summary);
+  } else {
+    print_diff(c, o.summary);
+  }
+  return written(c.status);
+}
 
 }  // namespace
 
@@ -141,20 +222,5 @@ int main(int argc, char** argv) {
     std::printf("zivavod-inspect %s\n", k_version);
     return k_sound;
   }
-  std::size_t size = 0;
-  if (!read_package(o.package, size)) {
-    return k_trouble;
-  }
-  if (size > k_max_package_size) {
-    std::printf("package: %s\nproblem: larger than %lu bytes, which no package is\n", o.package,
-                static_cast<unsigned long>(k_max_package_size));
-    return k_problems_found;
-  }
-  inspect_package(std::span<const std::uint8_t>(g_package).first(size), g_inspection);
-  print_report(o.package, g_inspection, o.words);
-  if (std::fflush(stdout) != 0) {
-    (void)std::fprintf(stderr, "zivavod-inspect: cannot write the report\n");
-    return k_trouble;
-  }
-  return g_inspection.problem_count == 0 ? k_sound : k_problems_found;
+  return o.diff ? compare_two(o) : inspect_one(o);
 }

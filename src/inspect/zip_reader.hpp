@@ -13,9 +13,6 @@
 
 #include "inspect/inspect.hpp"
 
-// A package has three entries; a few more are kept, so that each can be named as unexpected.
-inline constexpr std::size_t k_max_entries = 8;
-
 // One entry as the central directory states it, its name and data pointing into the package.
 struct zip_entry {
   std::string_view name;  // the bytes as the archive holds them, perhaps not printable
