@@ -1,5 +1,7 @@
 # Fails on any #include of ours that points up or sideways: each folder of src/ may include
-# itself and the folders listed for it, so every folder can be read and tested from below.
+# itself and the folders listed for it, so every folder can be read and tested from below. Inside
+# a folder the same holds for floors: a folder's top file, which runs its parts, is included by
+# its own source, the folder's main.cpp and the folders above, never by one of its parts.
 # Usage: cmake -DSOURCE_DIR=src -P this
 cmake_minimum_required(VERSION 3.25)
 
@@ -8,6 +10,11 @@ set(allowed_inspect inspect lexicon package base)
 set(allowed_lexicon lexicon base)
 set(allowed_package package base)
 set(allowed_base base)
+
+set(top_run_control run_control/run.hpp)
+set(top_inspect inspect/inspect.hpp)
+set(top_lexicon lexicon/app_image.hpp)
+set(top_package package/package_writer.hpp)
 
 file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.hpp" "${SOURCE_DIR}/*.cpp")
 list(LENGTH sources count)
@@ -30,6 +37,14 @@ foreach(source IN LISTS sources)
       message(SEND_ERROR "${source} includes \"${target}\": ${folder}/ may include only "
                          "${allowed_${folder}}")
       set(failed TRUE)
+    endif()
+    if(DEFINED top_${folder} AND target STREQUAL top_${folder})
+      string(REGEX REPLACE "\\.hpp$" ".cpp" top_source "${target}")
+      if(NOT source STREQUAL top_source AND NOT source STREQUAL "${folder}/main.cpp")
+        message(SEND_ERROR "${source} includes \"${target}\", the top of ${folder}/, which "
+                           "only its own source and ${folder}/main.cpp may include")
+        set(failed TRUE)
+      endif()
     endif()
   endforeach()
 endforeach()

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "inspect/inspect.hpp"
+#include "inspect/findings.hpp"
 
 // Where two runs of bytes differ: how many bytes (a byte past the shorter run counts), and the
 // offset of the first.

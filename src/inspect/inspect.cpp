@@ -16,12 +16,6 @@ namespace {
 // Larger than any manifest zivavod writes.
 constexpr std::size_t k_max_manifest_size = std::size_t{64} * 1024;
 
-// A package's bytes may hold anything: they are printed with control characters as '?'.
-char shown(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte < 0x20 || byte == 0x7F ? '?' : c;
-}
-
 // The entries of a package, in their order.
 enum entry_role : std::size_t { k_packet_entry, k_manifest_entry, k_image_entry, k_entry_roles };
 
@@ -154,7 +148,7 @@ void check_image(const entry& e, inspection& r) {
       get_lexicon_header(image.subspan<k_firmware_head_size, k_lexicon_header_size>());
   r.header_read = true;
   r.kind = problem_kind::lexicon_header;
-  std::transform(h.name.begin(), h.name.end(), r.lexicon_name.begin(), shown);
+  std::transform(h.name.begin(), h.name.end(), r.lexicon_name.begin(), printable_char);
   const lexicon_header expected = make_lexicon_header(h.name.data(), h.six_count, h.four_count);
   if (h.magic != expected.magic) {
     note_problem(r, "lexicon header magic is 0x%04X, not 0x%04X", h.magic, expected.magic);
@@ -258,54 +252,4 @@ void keep_image(inspection& r, std::span<std::uint8_t> storage) {
       table->records = r.image.subspan(at, table->records.size());
     }
   }
-}
-
-std::size_t lexicon_space_used(const inspection& r) {
-  return r.six.records.size() + r.four.records.size();
-}
-
-void note_problem(inspection& r, const char* format, ...) {
-  if (r.problem_count == k_max_problems) {
-    return;
-  }
-  r.problem_kinds[r.problem_count] = r.kind;
-  text_line& line = r.problems[r.problem_count++];
-  if (r.problem_count == k_max_problems) {
-    r.problem_kinds[r.problem_count - 1] = problem_kind::too_many;
-    (void)std::snprintf(line.data(), line.size(), "more problems than these");
-    return;
-  }
-  va_list args;
-  va_start(args, format);
-  (void)std::vsnprintf(line.data(), line.size(), format, args);
-  va_end(args);
-  std::transform(line.begin(), std::find(line.begin(), line.end(), '\0'), line.begin(), shown);
-}
-
-text_line printable(std::string_view text) {
-  text_line line{};
-  const std::size_t length = std::min(text.size(), line.size() - 1);
-  std::transform(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length), line.begin(),
-                 shown);
-  return line;
-}
-
-std::array<char, k_word_text_size> word_text(std::span<const std::uint8_t> record,
-                                             std::size_t letters) {
-  std::array<std::uint8_t, 6> codes{};
-  const bool dirty = decode_record(record, std::span(codes).first(std::min(letters, codes.size())));
-  std::array<char, k_word_text_size> text{};
-  std::size_t at = 0;
-  for (std::size_t i = 0; i < std::min(letters, codes.size()); ++i) {
-    if (codes[i] <= 'z' - 'a') {
-      text[at++] = static_cast<char>('a' + codes[i]);
-    } else {
-      at += static_cast<std::size_t>(
-          std::snprintf(&text[at], text.size() - at, "[%u]", unsigned{codes[i]}));
-    }
-  }
-  if (dirty) {
-    text[at] = '*';
-  }
-  return text;
 }

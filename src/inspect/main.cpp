@@ -14,9 +14,12 @@
 
 namespace {
 
-constexpr int k_sound = 0;
-constexpr int k_problems_found = 1;
-constexpr int k_trouble = 2;
+// The exit statuses: a sound package (or, with --diff, no difference), a package with problems
+// (or differences), and a command line that is wrong or a file that cannot be read (or, with
+// --diff, a package with problems, which is not compared).
+constexpr int k_status_sound = 0;
+constexpr int k_status_problems = 1;
+constexpr int k_status_usage_or_unreadable = 2;
 
 constexpr char k_usage[] = "Usage: zivavod-inspect [--words] PACKAGE.zip";
 // The usage lines for a command line with an option the first line does not name.
@@ -159,7 +162,7 @@ bool load_package(const char* path, inspection& r) {
 int written(int status) {
   if (std::fflush(stdout) != 0) {
     (void)std::fprintf(stderr, "zivavod-inspect: cannot write the report\n");
-    return k_trouble;
+    return k_status_usage_or_unreadable;
   }
   return status;
 }
@@ -170,9 +173,9 @@ std::array<std::uint8_t, k_app_buffer_size> g_old_image;
 
 int inspect_one(const options& o) {
   if (!load_package(o.packages[0], g_inspection)) {
-    return k_trouble;
+    return k_status_usage_or_unreadable;
   }
-  const int status = g_inspection.problem_count == 0 ? k_sound : k_problems_found;
+  const int status = g_inspection.problem_count == 0 ? k_status_sound : k_status_problems;
   if (o.json) {
     print_json_report({o.packages[0], &g_inspection}, status, o.words);
   } else {
@@ -183,17 +186,17 @@ int inspect_one(const options& o) {
 
 int compare_two(const options& o) {
   if (!load_package(o.packages[0], g_old_inspection)) {
-    return k_trouble;
+    return k_status_usage_or_unreadable;
   }
   // The second package is read into the same buffers.
   keep_image(g_old_inspection, g_old_image);
   if (!load_package(o.packages[1], g_inspection)) {
-    return k_trouble;
+    return k_status_usage_or_unreadable;
   }
   comparison c{{o.packages[0], &g_old_inspection}, {o.packages[1], &g_inspection}};
   package_diff d;
   if (g_old_inspection.problem_count != 0 || g_inspection.problem_count != 0) {
-    c.status = k_trouble;
+    c.status = k_status_usage_or_unreadable;
   } else {
     d = compare_packages(g_old_inspection, g_inspection);
     c.diff = &d;
@@ -212,15 +215,15 @@ int compare_two(const options& o) {
 int main(int argc, char** argv) {
   options o;
   if (!read_options(argc, argv, o)) {
-    return k_trouble;
+    return k_status_usage_or_unreadable;
   }
   if (o.help) {
     std::printf("%s\n%s\n", k_usage, k_help);
-    return k_sound;
+    return k_status_sound;
   }
   if (o.version) {
     std::printf("zivavod-inspect %s\n", k_version);
-    return k_sound;
+    return k_status_sound;
   }
   return o.diff ? compare_two(o) : inspect_one(o);
 }

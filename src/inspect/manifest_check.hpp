@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "inspect/inspect.hpp"
+#include "inspect/findings.hpp"
 
 // The entries the manifest must name: each as the archive holds it, or null where the archive
 // has no such entry (the name is then not compared).

@@ -3,7 +3,7 @@
 // zivavod-inspect's reports on standard output: plain lines, or one JSON document.
 
 #include "inspect/diff.hpp"
-#include "inspect/inspect.hpp"
+#include "inspect/findings.hpp"
 
 // A package as the command line named it, and what inspect_package found in it.
 struct named_package {

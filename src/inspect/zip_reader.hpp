@@ -11,7 +11,7 @@
 #include <span>
 #include <string_view>
 
-#include "inspect/inspect.hpp"
+#include "inspect/findings.hpp"
 
 // One entry as the central directory states it, its name and data pointing into the package.
 struct zip_entry {
