@@ -15,7 +15,7 @@ lint:
 	  \( -name '*.cpp' -o -name '*.hpp' \) -print | sort | xargs clang-format --dry-run --Werror
 	cmake --preset dev >/dev/null
 	run-clang-tidy -p $(LINT_BUILD) -j $(JOBS) -quiet \
-	  -header-filter='^$(CURDIR)/(src|tests|tools|bench|fuzz)/' >$(LINT_BUILD)/clang-tidy.log 2>&1 || \
+	  -header-filter='^$(CURDIR)/(src|tests|examples|bench|fuzz)/' >$(LINT_BUILD)/clang-tidy.log 2>&1 || \
 	  { grep -v '^clang-tidy-[0-9]* ' $(LINT_BUILD)/clang-tidy.log; exit 1; }
 	git ls-files '*.sh' .ci/run | xargs shellcheck --external-sources --source-path=SCRIPTDIR
 	@echo "lint: clang-format, clang-tidy and shellcheck found nothing"

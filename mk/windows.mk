@@ -5,7 +5,7 @@
 # The mingw-w64 compiler package is the x86_64 posix-threads one, not the whole mingw-w64 set;
 # dpkg-dev and the archive keys let apt-get fetch and check the sources of zlib (for its minizip),
 # libdeflate and nlohmann-json, which Debian has no mingw-w64 package of
-# (scripts/windows/fetch_debian_source.sh, no root needed).
+# (scripts/deps/, no root needed).
 
 WINDOWS_BUILD_PACKAGES := cmake make pkg-config dpkg-dev debian-archive-keyring \
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev binutils-mingw-w64-x86-64

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the browser version into build/web: zlib, minizip and libdeflate for WebAssembly
-# (build/web/deps, web/build_deps.sh), then zivavod and zivavod-inspect with emscripten
-# (build/web/cross), then gathers the page: index.html, its style and scripts, the JavaScript API
+# (build/web/deps, scripts/deps/), then zivavod and zivavod-inspect with emscripten
+# (build/web/cross, CMakeLists.txt's EMSCRIPTEN block), then gathers the page: index.html, its style and scripts, the JavaScript API
 # (zivavod-web.mjs) and each program's .js and .wasm. The packages come from mk/web.mk (make web).
 # ZIVAVOD_WERROR=ON turns warnings into errors, as CI wants.
 set -euo pipefail
@@ -18,10 +18,10 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 # more: EM_CACHE must not point elsewhere, and no -sUSE_* port can be used.
 unset EM_CACHE
 
-web/build_deps.sh build/web/deps
-scripts/windows/install_nlohmann_json.sh build/web/deps "$root/web/emscripten.cmake"
-cmake -S . -B build/web/cross --toolchain "$root/web/emscripten.cmake" \
-  -DWEB_DEPS_PREFIX="$root/build/web/deps" -DCMAKE_PROJECT_INCLUDE="$root/web/programs.cmake" \
+scripts/deps/build_libs.sh emscripten build/web/deps
+scripts/deps/install_nlohmann_json.sh build/web/deps cmake/toolchains/emscripten.cmake
+cmake -S . -B build/web/cross --toolchain "$root/cmake/toolchains/emscripten.cmake" \
+  -DWEB_DEPS_PREFIX="$root/build/web/deps" \
   -DCMAKE_BUILD_TYPE=Release -DZIVAVOD_BUILD_TESTS=OFF \
   -DCMAKE_COMPILE_WARNING_AS_ERROR="${ZIVAVOD_WERROR:-OFF}" >/dev/null
 cmake --build build/web/cross --target zivavod zivavod-inspect -j "$jobs"

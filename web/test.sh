@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tests the browser build (build/web, from web/build.sh) against the native one, built here in
 # build/$PRESET: the end-to-end cases (tests/cli/cases) through the node runners
-# (tools/zivavod-web.mjs, tools/zivavod-inspect-web.mjs), leaving out those tagged [native], then
+# (web/node/zivavod.mjs, web/node/zivavod-inspect.mjs), leaving out those tagged [native], then
 # the page in Debian's headless chromium (web/test_page.mjs), with playwright-core installed by
 # npm ci from web/package-lock.json into build/web/node. Screenshots land in build/web/test.
 set -euo pipefail
@@ -21,8 +21,8 @@ cmake --build --preset "$preset" -j "$jobs" --target zivavod zivavod-inspect ziv
 echo "end-to-end cases through the node runners:"
 pids=()
 for shard in 0 1; do
-  ZIVAVOD_CLI_TARGET=web ZIVAVOD_CLI_PROGRAM="$root/tools/zivavod-web.mjs" \
-    ZIVAVOD_CLI_INSPECT="$root/tools/zivavod-inspect-web.mjs" GTEST_TOTAL_SHARDS=2 \
+  ZIVAVOD_CLI_TARGET=web ZIVAVOD_CLI_PROGRAM="$root/web/node/zivavod.mjs" \
+    ZIVAVOD_CLI_INSPECT="$root/web/node/zivavod-inspect.mjs" GTEST_TOTAL_SHARDS=2 \
     GTEST_SHARD_INDEX=$shard "$native/tests/zivavod_cli_tests" --gtest_brief=1 \
     >"build/web/cases.$shard.log" 2>&1 &
   pids+=($!)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-compiles build/windows/cross/zivavod.exe and zivavod-inspect.exe for 64-bit Windows:
 # minizip and libdeflate for the target first, and nlohmann-json's headers (build/windows/deps,
-# from Debian's zlib, libdeflate and nlohmann-json3 sources), then the programs with the
-# mingw-w64 toolchain file. The packages come from mk/windows.mk (make windows-build).
+# from Debian's zlib, libdeflate and nlohmann-json3 sources, scripts/deps/), then the programs
+# with the mingw-w64 toolchain file. The packages come from mk/windows.mk (make windows-build).
 # ZIVAVOD_WERROR=ON turns warnings into errors, as CI wants.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -12,10 +12,8 @@ cd "$root"
 unset MAKEFLAGS MAKELEVEL MFLAGS
 jobs=${JOBS:-$(nproc)}
 
-scripts/windows/build_minizip.sh build/windows/deps
-# After minizip: a rebuild of minizip clears the prefix's lib/ and include/.
-scripts/windows/build_libdeflate.sh build/windows/deps
-scripts/windows/install_nlohmann_json.sh build/windows/deps
+scripts/deps/build_libs.sh mingw-w64 build/windows/deps
+scripts/deps/install_nlohmann_json.sh build/windows/deps cmake/toolchains/mingw-w64-x86_64.cmake
 cmake -S . -B build/windows/cross --toolchain cmake/toolchains/mingw-w64-x86_64.cmake \
   -DMINGW_DEPS_PREFIX="$root/build/windows/deps" -DCMAKE_BUILD_TYPE=Release \
   -DZIVAVOD_BUILD_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR="${ZIVAVOD_WERROR:-OFF}"

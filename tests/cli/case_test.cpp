@@ -24,7 +24,7 @@
 // scripts kept there, as $ZIVAVOD_TESTS. The Windows build runs through launchers
 // (ZIVAVOD_CLI_PROGRAM, ZIVAVOD_CLI_INSPECT) with ZIVAVOD_CLI_TARGET=windows: its
 // console lines must end CR LF and are compared as LF. The WebAssembly build runs through its
-// node runners (tools/*-web.mjs) with ZIVAVOD_CLI_TARGET=web, as a posix platform without the
+// node runners (web/node/*.mjs) with ZIVAVOD_CLI_TARGET=web, as a posix platform without the
 // [native] cases.
 #include <gtest/gtest.h>
 

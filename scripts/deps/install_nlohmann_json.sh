@@ -1,25 +1,25 @@
 #!/usr/bin/env bash
-# Installs nlohmann-json, which zivavod-inspect reads manifest.json with, for a cross target (the
-# Windows one, or another given by its toolchain file: the web build's) into PREFIX (a folder of
-# the build tree): it is header-only, so its own CMake install lays out
-# include/nlohmann/ and the package files find_package(nlohmann_json) reads, nothing compiled.
-# Debian has no mingw-w64 or WebAssembly package of it, so the sources are Debian's nlohmann-json3 source
-# package, whichever version the archive serves, fetched by fetch_debian_source.sh without
-# touching the machine's apt configuration.
+# Installs nlohmann-json, which zivavod-inspect reads manifest.json with, for the cross target of
+# TOOLCHAIN_FILE (cmake/toolchains/) into PREFIX (a folder of the build tree): it is header-only,
+# so its own CMake install lays out include/nlohmann/ and the package files
+# find_package(nlohmann_json) reads, nothing compiled. Debian has no mingw-w64 or WebAssembly
+# package of it, so the sources are Debian's nlohmann-json3 source package, whichever version the
+# archive serves, fetched by fetch_debian_source.sh without touching the machine's apt
+# configuration.
 #
-# Usage: install_nlohmann_json.sh PREFIX [TOOLCHAIN_FILE]   (default: the mingw-w64 one)
+# Usage: install_nlohmann_json.sh PREFIX TOOLCHAIN_FILE
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-prefix=$(realpath -m "${1:?usage: install_nlohmann_json.sh PREFIX [TOOLCHAIN_FILE]}")
-toolchain=$(realpath "${2:-$here/../../cmake/toolchains/mingw-w64-x86_64.cmake}")
+prefix=$(realpath -m "${1:?usage: install_nlohmann_json.sh PREFIX TOOLCHAIN_FILE}")
+toolchain=$(realpath "${2:?usage: install_nlohmann_json.sh PREFIX TOOLCHAIN_FILE}")
 
 if [ -f "$prefix/include/nlohmann/json.hpp" ] &&
   [ -f "$prefix/share/cmake/nlohmann_json/nlohmann_jsonConfig.cmake" ]; then
   exit 0
 fi
 
-# A folder of its own: minizip's build shares the prefix and clears its own sources.
+# A folder of its own: the libraries' build shares the prefix and clears its own sources.
 src_root="$prefix/src-nlohmann-json"
 rm -rf "$src_root" "$prefix/include/nlohmann" "$prefix/share/cmake/nlohmann_json"
 mkdir -p "$src_root"

@@ -4,7 +4,8 @@
 // afterwards the files it made or changed are written back (each to a temporary name, then
 // renamed over the old one) and those it removed are removed. Standard output, standard error and
 // the exit status pass through. Links to files are read as the files they point to, links to
-// folders are left out; files outside the current folder are not seen. Used by zivavod-web.mjs and zivavod-inspect-web.mjs beside this file.
+// folders are left out; files outside the current folder are not seen. Used by zivavod.mjs and
+// zivavod-inspect.mjs beside this file.
 import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL, fileURLToPath } from 'node:url';
@@ -83,7 +84,7 @@ function writeBack(top, before, after) {
 
 export async function runInFolder(name) {
   const webDir = process.env.ZIVAVOD_WEB_DIR ??
-    fileURLToPath(new URL('../build/web/', import.meta.url));
+    fileURLToPath(new URL('../../build/web/', import.meta.url));
   const { loadProgram } = await import(pathToFileURL(path.join(webDir, 'zivavod-web.mjs')).href);
   const program = await loadProgram(name);
   const top = process.cwd();

@@ -1,11 +1,11 @@
 # Cross build for WebAssembly with Debian's emscripten, on top of its own toolchain file.
 #
-#   cmake -S . -B build/web/cross --toolchain web/emscripten.cmake \
+#   cmake -S . -B build/web/cross --toolchain cmake/toolchains/emscripten.cmake \
 #         -DWEB_DEPS_PREFIX=<prefix holding lib/libz.a, lib/pkgconfig/{minizip,libdeflate}.pc> \
-#         -DCMAKE_PROJECT_INCLUDE=web/programs.cmake -DZIVAVOD_BUILD_TESTS=OFF
+#         -DZIVAVOD_BUILD_TESTS=OFF
 #
-# zlib, minizip and libdeflate are built for the target by web/build_deps.sh under
-# WEB_DEPS_PREFIX; web/programs.cmake links the two programs as JavaScript modules.
+# zlib, minizip and libdeflate are built for the target by scripts/deps/build_libs.sh under
+# WEB_DEPS_PREFIX; CMakeLists.txt's EMSCRIPTEN block links the two programs as JavaScript modules.
 include(/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
 
 set(WEB_DEPS_PREFIX "" CACHE PATH "Prefix of the libraries built for WebAssembly")
