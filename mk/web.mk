@@ -9,7 +9,7 @@
 # bring its own npm: npm is asked for only when no npm is on the PATH.
 
 WEB_BUILD_PACKAGES := cmake make pkg-config dpkg-dev debian-archive-keyring emscripten nodejs
-WEB_TEST_PACKAGES := $(sort $(PACKAGES) $(WEB_BUILD_PACKAGES) chromium ca-certificates)
+WEB_TEST_PACKAGES := $(sort $(PACKAGES) $(WEB_BUILD_PACKAGES) chromium firefox-esr ca-certificates)
 
 .PHONY: web web-test
 

@@ -29,7 +29,12 @@ cmake --build build/web/cross --target zivavod zivavod-inspect -j "$jobs"
 for program in zivavod zivavod-inspect; do
   cp "build/web/cross/$program.js" "build/web/cross/$program.wasm" build/web/
 done
-cp web/index.html web/page.css web/page.js web/zivavod-web.mjs build/web/
+cp web/index.html web/page.css web/page.js web/zivavod-web.mjs web/manifest.webmanifest \
+  web/icon.svg build/web/
+# The service worker's cache is named after what it holds: a new build replaces it.
+stamp=$(cat build/web/{index.html,page.css,page.js,zivavod-web.mjs,zivavod.wasm,zivavod-inspect.wasm} |
+  sha256sum | cut -c 1-16)
+sed "s/@BUILD@/$stamp/" web/sw.js >build/web/sw.js
 for file in build/web/zivavod.wasm build/web/zivavod.js build/web/zivavod-inspect.wasm \
   build/web/zivavod-inspect.js; do
   echo "built $file: $(stat -c %s "$file") bytes, $(gzip -9 <"$file" | wc -c) gzipped"

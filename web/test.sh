@@ -2,8 +2,9 @@
 # Tests the browser build (build/web, from web/build.sh) against the native one, built here in
 # build/$PRESET: the end-to-end cases (tests/cli/cases) through the node runners
 # (tools/zivavod-web.mjs, tools/zivavod-inspect-web.mjs), leaving out those tagged [native], then
-# the page in Debian's headless chromium (web/test_page.mjs), with playwright-core installed by
-# npm ci from web/package-lock.json into build/web/node. Screenshots land in build/web/test.
+# the page in Debian's headless chromium (web/test_page.mjs), with playwright-core and axe-core
+# installed by npm ci from web/package-lock.json into build/web/node. Screenshots land in
+# build/web/test.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -34,7 +35,7 @@ for shard in 0 1; do
 done
 [ "$status" = 0 ] || exit 1
 
-# playwright-core as web/package-lock.json pins it; installed again only when the lock changes.
+# The drivers and axe-core as web/package-lock.json pins them; installed again only when the lock changes.
 if ! cmp -s web/package-lock.json build/web/node/package-lock.json ||
   [ ! -d build/web/node/node_modules/playwright-core ]; then
   rm -rf build/web/node && mkdir -p build/web/node
@@ -46,4 +47,4 @@ if ! cmp -s web/package-lock.json build/web/node/package-lock.json ||
   [ -f "$ca" ] || ca=
   (cd build/web/node && npm ci --no-audit --no-fund --ignore-scripts ${ca:+--cafile="$ca"})
 fi
-node web/test_page.mjs build/web "$native" build/web/test
+node web/test_page.mjs build/web "$native" build/web/test chromium
