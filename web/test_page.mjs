@@ -377,8 +377,17 @@ async function testBrowser(kind, url) {
     }
     await ui.fill('#source-date', '1700000000000');
     assert.match(await ui.text('#source-date-message'), /After 2107.*2107-12-31 23:59:58/);
-    await ui.fill('#source-date', EPOCH);
     step('names the configuration cannot carry and dates that are not whole seconds are refused at the field');
+    // Dates past 2038 and past 2107 as the native program gives them.
+    for (const epoch of ['2147483648', '1700000000000']) {
+      const dated = native(outDir, 'zivavod', `native-${epoch}`, files, ['run.cfg'], epoch);
+      await ui.fill('#source-date', epoch);
+      await makeAndWait(ui);
+      assert.ok((await ui.download()).bytes.equals(fs.readFileSync(path.join(dated.dir, `${packageName}.zip`))),
+        `the package dated ${epoch} differs from the native one`);
+    }
+    await ui.fill('#source-date', EPOCH);
+    step('packages dated 2147483648 (2038) and 1700000000000 (clamped to 2107) equal the native ones');
 
     // A folder chosen as a list is refused by name.
     const folder = path.join(outDir, 'afolder');
