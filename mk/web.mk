@@ -2,7 +2,7 @@
 # that makes and checks packages in the browser, and its tests. Everything lands in build/web.
 #   make web        installs what is missing and builds build/web (web/build.sh)
 #   make web-test   also runs the end-to-end cases through the node runners and the page in
-#                   headless chromium against the native build (web/test.sh)
+#                   headless chromium and firefox-esr against the native build (web/test.sh)
 # zlib, minizip and libdeflate come from Debian's source packages, fetched as for the Windows
 # build (dpkg-dev and the archive keys). node runs emscripten's tools and the tests; Debian's
 # nodejs comes without npm, which is a package of its own there, while a node from elsewhere may
