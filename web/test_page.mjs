@@ -515,6 +515,38 @@ async function testFromDisk(kind) {
   }
 }
 
+// The single file opened from disk, no server running: the example's package as the native one.
+async function testSingleFile(kind) {
+  const outDir = path.join(outRoot, kind);
+  const ui = await open(kind);
+  try {
+    await ui.goto(pathToFileURL(path.join(webDir, 'zivavod.html')).href);
+    await ui.ready();
+    const firmware = path.join(nativeDir, 'examples/firmware.bin');
+    const [, packageName, lexicon, ...lists] = fs.readFileSync(path.join(examples, 'example.cfg'), 'utf8')
+      .split('\n').filter((line) => line !== '');
+    await ui.drop('#firmware-drop', [{ name: 'firmware.bin', bytes: fs.readFileSync(firmware) }]);
+    await ui.setFiles('#lists-input', lists.map((list) => path.join(examples, list)));
+    await ui.waitFor((n) => document.querySelectorAll('#lists li').length === n, lists.length);
+    await ui.fill('#package-name', packageName);
+    await ui.fill('#lexicon-name', lexicon);
+    await ui.fill('#source-date', EPOCH);
+    await ui.waitFor(() => !document.querySelector('#make').disabled);
+    await makeAndWait(ui);
+    const made = await ui.download();
+    assert.ok(made.bytes.equals(fs.readFileSync(path.join(outDir, 'native-good', `${packageName}.zip`))),
+      'the single file\'s package differs from the native one');
+    const saved = path.join(outDir, `single-${packageName}.zip`);
+    fs.writeFileSync(saved, made.bytes);
+    await ui.setFiles('#inspect-input', [saved]);
+    await ui.waitFor(() => /^Sound/.test(document.querySelector('#verdict').textContent));
+    assert.deepEqual(ui.problems, []);
+    step(`zivavod.html opened from disk makes ${packageName}.zip byte-identical to the native one and checks it`);
+  } finally {
+    await ui.close();
+  }
+}
+
 // Served once, the page reloads and works with the server gone.
 async function testOffline(kind) {
   const server = await serve();
@@ -545,6 +577,7 @@ for (const kind of browsers) {
   try {
     const timings = await testBrowser(kind, server.url);
     await testFromDisk(kind);
+    await testSingleFile(kind);
     await testOffline(kind);
     console.log(`  timings: the example ${timings.example.toFixed(0)} ms, full capacity ${timings.full.toFixed(0)} ms (Make to its result); screenshots in ${path.join(outRoot, kind)}`);
   } catch (error) {

@@ -46,8 +46,14 @@ async function loadFactory(name, base) {
     const wasm = fs.readFileSync(fileURLToPath(new URL(`${name}.wasm`, base)));
     return { factory: require(jsPath), module: await WebAssembly.compile(wasm) };
   }
-  // In a page the factory script defines a global of its own name.
+  // In a page the factory script defines a global of its own name; in the single-file page
+  // (zivavod.html) that script is inline and the WebAssembly is beside it in base64.
   const global = FACTORIES[name];
+  const embedded = document.getElementById(`${name}.wasm`);
+  if (embedded) {
+    const bytes = Uint8Array.from(atob(embedded.textContent.trim()), (c) => c.charCodeAt(0));
+    return { factory: globalThis[global], module: await WebAssembly.compile(bytes) };
+  }
   if (typeof globalThis[global] !== 'function') {
     await new Promise((resolve, reject) => {
       const script = document.createElement('script');
