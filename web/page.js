@@ -312,6 +312,16 @@ function stageFiles(files) {
   });
 }
 
+// The first chosen file whose name, as the run sees it, a configuration line cannot carry, with
+// the reason; null when every name fits.
+function unfitName(files) {
+  for (const [name, file] of stageFiles(files)) {
+    const problem = lineProblem(name, `The name of ${file.name}`);
+    if (problem) return { file, problem };
+  }
+  return null;
+}
+
 // One run of zivavod on the firmware (or none) and the lists, as the command line would run it.
 function runZivavod(firmware, lists, packageName, lexicon, env = {}) {
   const staged = stageFiles(firmware ? [firmware, ...lists] : lists);
@@ -368,7 +378,8 @@ function showCounts(c, crossing) {
 async function listsChanged() {
   const generation = ++previewGeneration;
   const lists = state.lists.slice();
-  if (!state.zivavod || lists.length === 0) {
+  // A name the configuration cannot carry would shift the lines: its note says so instead.
+  if (!state.zivavod || lists.length === 0 || unfitName(lists)) {
     state.preview = null;
     showCounts(null);
     renderListsKeepingFocus();
@@ -482,6 +493,13 @@ async function makePackage() {
   if (refused) {
     setStatus('No package: fix the marked field first.');
     $(refused).focus();
+    return;
+  }
+  const unfit = unfitName([state.firmware, ...state.lists]);
+  if (unfit) {
+    const where = unfit.file === state.firmware ? 'firmware' : 'lists';
+    fieldMessage(where, `${unfit.problem} Rename the file and choose it again.`);
+    setStatus(`No package: ${unfit.problem}`);
     return;
   }
   const make = $('make');
