@@ -83,7 +83,7 @@ function packageNameProblem(name) {
   if (base === '') return 'The part before the first dot names the package: it must not be empty.';
   const bytes = utf8Length(base);
   if (bytes + 4 > FILE_NAME_BYTES) {
-    return `The package is written as ${'NAME'}.zip, which must fit a ${FILE_NAME_BYTES}-byte file name: ` +
+    return `The package is written as NAME.zip, which must fit a ${FILE_NAME_BYTES}-byte file name: ` +
       `at most ${FILE_NAME_BYTES - 4} bytes before the first dot, this is ${number(bytes)}.`;
   }
   return null;
