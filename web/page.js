@@ -55,7 +55,8 @@ function showConsole(pre, chunks) {
   for (const { stream, text } of chunks) {
     for (const line of text.split(/(?<=\n)/)) {
       const span = document.createElement('span');
-      const kind = /^(ERROR|mz_zip)/.test(line) ? 'error' : line.startsWith('WARNING') ? 'warning' : '';
+      // The inspector's findings begin "problem: ".
+      const kind = /^(ERROR|mz_zip|problem: )/.test(line) ? 'error' : line.startsWith('WARNING') ? 'warning' : '';
       span.className = [stream === 'stderr' ? 'err' : '', kind].filter(Boolean).join(' ');
       span.textContent = line;
       pre.append(span);

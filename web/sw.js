@@ -2,7 +2,8 @@
 // request is answered from the network while there is one (so a new build shows at once), else
 // from the cache. web/build.sh stamps the build into the cache's name; older caches go.
 const CACHE = 'zivavod-@BUILD@';
-const FILES = ['./', 'index.html', 'page.css', 'page.js', 'zivavod-web.mjs', 'zivavod.js',
+// The folder's own address ('./') is cached when first visited: not every server answers it.
+const FILES = ['index.html', 'page.css', 'page.js', 'zivavod-web.mjs', 'zivavod.js',
   'zivavod.wasm', 'zivavod-inspect.js', 'zivavod-inspect.wasm', 'manifest.webmanifest', 'icon.svg'];
 
 self.addEventListener('install', (event) => {

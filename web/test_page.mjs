@@ -342,6 +342,7 @@ async function testBrowser(kind, url, folder = kind) {
     await ui.setFiles('#inspect-input', [path.join(outDir, 'damaged.zip')]);
     await ui.waitFor(() => /^Problems found in damaged\.zip/.test(document.querySelector('#verdict').textContent));
     assert.equal(await ui.text('#inspect-output'), bad.out);
+    assert.match(await ui.eval(() => document.querySelector('#inspect-output .error')?.textContent), /^problem: /);
     step('a damaged package gives the native inspector\'s lines and the verdict "Problems found"');
     await expectClean(ui, 'after a check');
     await shot('checked-1280');
@@ -535,6 +536,15 @@ async function testOffline(kind) {
     await ui.ready();
     await ui.eval(() => navigator.serviceWorker.ready.then(() => true));
     await ui.waitFor(() => navigator.serviceWorker.controller !== null);
+    if (kind === 'chromium') {
+      // Installable, by the browser's own account; the driver's private window is the one reason
+      // left, as it would be for any site.
+      const session = await ui.page.context().newCDPSession(ui.page);
+      assert.deepEqual((await session.send('Page.getAppManifest')).errors, []);
+      const { installabilityErrors } = await session.send('Page.getInstallabilityErrors');
+      assert.deepEqual(installabilityErrors.map((e) => e.errorId).filter((id) => id !== 'in-incognito'), []);
+      step('the served page is installable: its manifest has no errors');
+    }
     server.stop();
     await ui.reload();
     await ui.ready();
