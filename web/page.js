@@ -457,6 +457,15 @@ function tooLargeHelp() {
     '. Remove words or lists.';
 }
 
+// The field or the chosen file that help names, to go to.
+function placeOf(where) {
+  const fields = { 'Firmware image': 'firmware-input', 'Package name': 'package-name',
+    'Lexicon name': 'lexicon-name', 'Word lists': 'lists-input' };
+  if (fields[where]) return $(fields[where]);
+  const index = state.lists.findIndex((file) => file.name === where || where.endsWith(`/${file.name}`));
+  return index >= 0 ? listButtons(index).Remove : null;
+}
+
 function showHelp(stdout, stderr, status) {
   const help = $('help');
   help.replaceChildren();
@@ -467,9 +476,16 @@ function showHelp(stdout, stderr, status) {
       if (!match) continue;
       const [where, text] = explain(match);
       const item = document.createElement('li');
-      const strong = document.createElement('strong');
-      strong.textContent = `${where}: `;
-      item.append(strong, text);
+      const target = placeOf(where);
+      const label = document.createElement(target ? 'button' : 'strong');
+      label.textContent = where;
+      if (target) {
+        label.type = 'button';
+        label.className = 'link';
+        label.setAttribute('aria-label', `${where}: go there`);
+        label.addEventListener('click', () => target.focus());
+      }
+      item.append(label, ': ', text);
       help.append(item);
       break;
     }

@@ -430,6 +430,8 @@ async function testBrowser(kind, url, folder = kind) {
     await makeAndWait(ui);
     assert.equal(await ui.text('#console'), shortRun.out);
     assert.match(await ui.text('#help'), /Firmware image: short\.bin has 43,007 bytes.*at least/);
+    await ui.click('#help button[aria-label="Firmware image: go there"]');
+    assert.equal(await ui.focused(), 'firmware-input');
     assert.equal(await ui.eval(() => document.querySelector('#console .err').className), 'err error');
     assert.match(await ui.text('#status'), /^No package: ERROR: Input bin file was too short\./);
     assert.equal(await ui.hidden('#download'), true);
