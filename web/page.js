@@ -190,6 +190,8 @@ function listButtons(index) {
 function removeList(index) {
   const [removed] = state.lists.splice(index, 1);
   state.removed = { file: removed, index };
+  // What was said about the lists may have been about this one.
+  fieldMessage('lists', null);
   renderLists();
   $('undo-text').textContent = `Removed ${removed.name}.`;
   $('undo').hidden = false;

@@ -309,6 +309,8 @@ async function testBrowser(kind, url, folder = kind) {
         nameLines: name.getBoundingClientRect().height / lineHeight };
     });
     assert.ok(layout.aligned, 'the name fields are askew at 390 pixels');
+    assert.ok(await ui.eval(() => document.documentElement.scrollWidth <= document.documentElement.clientWidth),
+      'the page is wider than 390 pixels');
     assert.ok(layout.nameLines < 1.5, `a file name wraps at 390 pixels (${layout.nameLines} lines)`);
     await ui.viewport(1280, 1000);
     step('at 390 pixels the name fields line up and file names stay whole');
@@ -399,6 +401,7 @@ async function testBrowser(kind, url, folder = kind) {
     assert.match(await ui.text('#lists-message'), /254 bytes long in UTF-8; a configuration line holds at most 253\. Rename/);
     assert.equal(await ui.text('#console'), '', 'a list named past a configuration line ran the program');
     await ui.click(`#lists button[aria-label="Remove ${longName}"]`);
+    assert.equal(await ui.hidden('#lists-message'), true, 'a message about a removed list stays');
     step('a list whose name no configuration line holds is refused before the run');
 
     // A folder chosen as a list is refused by name.
@@ -439,6 +442,8 @@ async function testBrowser(kind, url, folder = kind) {
     await shot('failed-1280');
     await ui.viewport(390, 844);
     await shot('failed-390');
+    assert.ok(await ui.eval(() => document.documentElement.scrollWidth <= document.documentElement.clientWidth),
+      'the failed page is wider than 390 pixels');
     await ui.viewport(1280, 1000);
     await expectClean(ui, 'after a failed run');
     await ui.drop('#firmware-drop', [{ name: 'firmware.bin', bytes: fs.readFileSync(firmware) }]);
