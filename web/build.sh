@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the browser version into build/web: zlib, minizip and libdeflate for WebAssembly
 # (build/web/deps, scripts/deps/), then zivavod and zivavod-inspect with emscripten
-# (build/web/cross, CMakeLists.txt's EMSCRIPTEN block), then gathers the page: index.html, its style and scripts, the JavaScript API
-# (zivavod-web.mjs) and each program's .js and .wasm. The packages come from mk/web.mk (make web).
+# (build/web/cross, CMakeLists.txt's EMSCRIPTEN block), then gathers the page: index.html, its
+# style and scripts, the JavaScript API (zivavod-web.mjs), each program's .js and .wasm, the
+# service worker and the web app manifest for the served page, and zivavod.html, the whole page
+# in one file to open from disk (web/single_file.mjs). The packages come from mk/web.mk (make web).
 # ZIVAVOD_WERROR=ON turns warnings into errors, as CI wants.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -29,8 +31,15 @@ cmake --build build/web/cross --target zivavod zivavod-inspect -j "$jobs"
 for program in zivavod zivavod-inspect; do
   cp "build/web/cross/$program.js" "build/web/cross/$program.wasm" build/web/
 done
-cp web/index.html web/page.css web/page.js web/compare.js web/zivavod-web.mjs build/web/
+cp web/index.html web/page.css web/page.js web/compare.js web/zivavod-web.mjs \
+  web/manifest.webmanifest web/icon.svg build/web/
+# The service worker's cache is named after what it holds: a new build replaces it.
+stamp=$(cat build/web/{index.html,page.css,page.js,compare.js,zivavod-web.mjs,zivavod.wasm,zivavod-inspect.wasm} |
+  sha256sum | cut -c 1-16)
+sed "s/@BUILD@/$stamp/" web/sw.js >build/web/sw.js
+# The page in one file, to open from disk.
+node web/single_file.mjs build/web build/web/zivavod.html
 for file in build/web/zivavod.wasm build/web/zivavod.js build/web/zivavod-inspect.wasm \
-  build/web/zivavod-inspect.js; do
+  build/web/zivavod-inspect.js build/web/zivavod.html; do
   echo "built $file: $(stat -c %s "$file") bytes, $(gzip -9 <"$file" | wc -c) gzipped"
 done

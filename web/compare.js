@@ -53,39 +53,52 @@ function showDiff(diff) {
   $('compare-result').hidden = false;
 }
 
-// Sets up the panel; returns the function to call when the package being checked changes.
+// Sets up the panel; returns the function to call when the package being checked changes. The
+// packages are read when chosen ({ name, bytes }), so a later change on disk does not matter.
 export function initCompare(getInspector, getChecked) {
   let older = null;
   const run = async () => {
     const newer = getChecked();
     const inspector = getInspector();
     $('compare-result').hidden = true;
+    $('compare-output').textContent = '';
     if (!older || !newer || !inspector) return;
     try {
       const names = stageNames(older, newer);
-      const files = {
-        [names[0]]: new Uint8Array(await older.arrayBuffer()),
-        [names[1]]: new Uint8Array(await newer.arrayBuffer()),
-      };
+      const files = { [names[0]]: older.bytes, [names[1]]: newer.bytes };
       const [plain, json] = await Promise.all([
         inspector.run({ files, args: ['--diff', ...names] }),
         inspector.run({ files, args: ['--json', '--diff', ...names] }),
       ]);
-      const pre = $('compare-output');
-      pre.textContent = plain.stdout + plain.stderr;
+      $('compare-output').textContent = plain.stdout + plain.stderr;
       const doc = json.stdout ? JSON.parse(json.stdout) : null;
       if (doc?.diff) showDiff(doc.diff);
     } catch (error) {
       $('compare-output').textContent = `The comparison failed: ${error.message}`;
     }
   };
-  const take = (file) => {
-    older = file ?? null;
-    $('compare-name').textContent = older ? `${older.name} (${older.size.toLocaleString('en-US')} bytes)`
-      : 'No package chosen';
+  const message = (text) => {
+    $('compare-message').textContent = text ?? '';
+    $('compare-message').hidden = !text;
+  };
+  const take = async (list) => {
+    if (list.length !== 1) {
+      message(`${list.length} files were dropped: drop one older package alone.`);
+      return;
+    }
+    const [file] = list;
+    try {
+      older = { name: file.name, bytes: new Uint8Array(await file.arrayBuffer()) };
+    } catch {
+      // A folder dropped or chosen has no bytes to read.
+      message(`${file.name} could not be read: is it a folder? Choose the older package's .zip file.`);
+      return;
+    }
+    message(null);
+    $('compare-name').textContent = `${older.name} (${older.bytes.length.toLocaleString('en-US')} bytes)`;
     run();
   };
-  $('compare-input').addEventListener('change', (event) => take(event.target.files[0]));
+  $('compare-input').addEventListener('change', (event) => take([...event.target.files]));
   const zone = $('compare-drop');
   zone.addEventListener('dragover', (event) => {
     event.preventDefault();
@@ -95,7 +108,7 @@ export function initCompare(getInspector, getChecked) {
   zone.addEventListener('drop', (event) => {
     event.preventDefault();
     zone.classList.remove('over');
-    if (event.dataTransfer?.files.length) take(event.dataTransfer.files[0]);
+    if (event.dataTransfer?.files.length) take([...event.dataTransfer.files]);
   });
   return run;
 }

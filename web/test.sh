@@ -2,8 +2,10 @@
 # Tests the browser build (build/web, from web/build.sh) against the native one, built here in
 # build/$PRESET: the end-to-end cases (tests/cli/cases) through the node runners
 # (web/node/zivavod.mjs, web/node/zivavod-inspect.mjs), leaving out those tagged [native], then
-# the page in Debian's headless chromium (web/test_page.mjs), with playwright-core installed by
-# npm ci from web/package-lock.json into build/web/node. Screenshots land in build/web/test.
+# the page in Debian's headless chromium and firefox-esr (web/test_page.mjs): chromium driven by
+# playwright-core, firefox-esr by puppeteer-core over WebDriver BiDi, both checked with axe-core,
+# all three installed by npm ci from web/package-lock.json into build/web/node, with no browser
+# of their own (the browsers are Debian's). Screenshots land in build/web/test/BROWSER.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -34,7 +36,7 @@ for shard in 0 1; do
 done
 [ "$status" = 0 ] || exit 1
 
-# playwright-core as web/package-lock.json pins it; installed again only when the lock changes.
+# The drivers and axe-core as web/package-lock.json pins them; installed again only when the lock changes.
 if ! cmp -s web/package-lock.json build/web/node/package-lock.json ||
   [ ! -d build/web/node/node_modules/playwright-core ]; then
   rm -rf build/web/node && mkdir -p build/web/node
@@ -44,6 +46,8 @@ if ! cmp -s web/package-lock.json build/web/node/package-lock.json ||
   # trusted there and in no list of npm's own.
   ca=/etc/ssl/certs/ca-certificates.crt
   [ -f "$ca" ] || ca=
-  (cd build/web/node && npm ci --no-audit --no-fund --ignore-scripts ${ca:+--cafile="$ca"})
+  # --ignore-scripts and PUPPETEER_SKIP_DOWNLOAD: the drivers fetch no browser of their own.
+  (cd build/web/node && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --ignore-scripts \
+    ${ca:+--cafile="$ca"})
 fi
-node web/test_page.mjs build/web "$native" build/web/test
+node web/test_page.mjs build/web "$native" build/web/test chromium firefox

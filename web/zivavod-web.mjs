@@ -46,8 +46,14 @@ async function loadFactory(name, base) {
     const wasm = fs.readFileSync(fileURLToPath(new URL(`${name}.wasm`, base)));
     return { factory: require(jsPath), module: await WebAssembly.compile(wasm) };
   }
-  // In a page the factory script defines a global of its own name.
+  // In a page the factory script defines a global of its own name; in the single-file page
+  // (zivavod.html) that script is inline and the WebAssembly is beside it in base64.
   const global = FACTORIES[name];
+  const embedded = document.getElementById(`${name}.wasm`);
+  if (embedded) {
+    const bytes = Uint8Array.from(atob(embedded.textContent.trim()), (c) => c.charCodeAt(0));
+    return { factory: globalThis[global], module: await WebAssembly.compile(bytes) };
+  }
   if (typeof globalThis[global] !== 'function') {
     await new Promise((resolve, reject) => {
       const script = document.createElement('script');
@@ -99,6 +105,50 @@ function listTree(FS, dir) {
   return { files, dirs };
 }
 
+// Where the programs can tell, the in-memory file system answers as Linux's does: a name
+// (one part of a path) over 255 bytes fails with ENAMETOOLONG, and a path ending in a slash
+// names a folder, so behind a file it fails with ENOTDIR and a file cannot be made there
+// (EISDIR). Numbers as the runtime's errno.h has them.
+const ENAMETOOLONG = 37;
+const ENOTDIR = 54;
+const EISDIR = 31;
+const O_CREAT = 64;
+const MAX_NAME_BYTES = 255;
+
+function likeLinux(FS) {
+  const encoder = new TextEncoder();
+  // Three bytes at most for each UTF-16 unit: a short string need not be encoded.
+  const tooLong = (path) => path.split('/')
+    .some((part) => part.length * 3 > MAX_NAME_BYTES && encoder.encode(part).length > MAX_NAME_BYTES);
+  const endsInSlash = (path) => /[^/]\/+$/.test(path);
+  const lookupPath = FS.lookupPath;
+  FS.lookupPath = (path, opts = {}) => {
+    if (typeof path !== 'string') return lookupPath(path, opts);
+    if (tooLong(path)) throw new FS.ErrnoError(ENAMETOOLONG);
+    const found = lookupPath(path, opts);
+    if (endsInSlash(path) && !opts.parent && found.node && !FS.isDir(found.node.mode)) {
+      throw new FS.ErrnoError(ENOTDIR);
+    }
+    return found;
+  };
+  // open looks the path up quietly and would make a file of the name without its slash.
+  const open = FS.open;
+  FS.open = (path, flags, ...rest) => {
+    if (typeof path === 'string' && endsInSlash(path)) {
+      let node = null;
+      try {
+        node = lookupPath(path, { follow: true }).node;
+      } catch {
+        // missing: made below only when asked to
+      }
+      if (node && !FS.isDir(node.mode)) throw new FS.ErrnoError(ENOTDIR);
+      const bits = typeof flags === 'string' ? FS.modeStringToFlags(flags) : flags;
+      if (!node && bits & O_CREAT) throw new FS.ErrnoError(EISDIR);
+    }
+    return open(path, flags, ...rest);
+  };
+}
+
 async function runOnce(name, loaded, options) {
   const cwd = options.cwd ?? '/work';
   const stdout = [];
@@ -131,6 +181,7 @@ async function runOnce(name, loaded, options) {
     preRun: [
       (module) => {
         fs = module.FS;
+        likeLinux(fs);
         // Byte by byte, so that the lines come out as the program wrote them.
         fs.init(null, put('stdout', stdout), put('stderr', stderr));
         // A program that reads no variable has no environment to fill.

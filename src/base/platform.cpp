@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -260,16 +261,39 @@ std::tm local_time_now() {
   return local;
 }
 
-std::tm utc_time(std::time_t seconds) {
-  std::tm utc{};
-#ifdef _WIN32
-  const bool converted = gmtime_s(&utc, &seconds) == 0;
-#else
-  const bool converted = gmtime_r(&seconds, &utc) != nullptr;
-#endif
-  if (!converted) {
-    utc = std::tm{};
-    utc.tm_year = std::numeric_limits<int>::max();
+std::tm utc_time(std::int64_t seconds) {
+  // The civil date from the day count, in the Gregorian calendar's 400-year cycles of 146097
+  // days, counted from 0000-03-01 so that a leap day ends its year. 64-bit arithmetic alone: the
+  // C library's time_t has 32 bits in some builds and its converters stop at different years.
+  constexpr std::int64_t k_seconds_a_day = 86400;
+  constexpr std::int64_t k_days_a_cycle = 146097;
+  constexpr std::int64_t k_days_to_1970 = 719468;  // from 0000-03-01 to 1970-01-01
+  std::int64_t days = seconds / k_seconds_a_day;
+  std::int64_t in_day = seconds % k_seconds_a_day;
+  if (in_day < 0) {
+    in_day += k_seconds_a_day;
+    --days;
   }
+  days += k_days_to_1970;
+  const std::int64_t cycle = (days >= 0 ? days : days - (k_days_a_cycle - 1)) / k_days_a_cycle;
+  const std::int64_t day_of_cycle = days - cycle * k_days_a_cycle;
+  const std::int64_t year_of_cycle = (day_of_cycle - day_of_cycle / 1460 + day_of_cycle / 36524 -
+                                      day_of_cycle / (k_days_a_cycle - 1)) /
+                                     365;
+  const std::int64_t day_of_year =
+      day_of_cycle - (365 * year_of_cycle + year_of_cycle / 4 - year_of_cycle / 100);
+  const std::int64_t month_from_march = (5 * day_of_year + 2) / 153;
+  const std::int64_t year =
+      year_of_cycle + cycle * 400 + (month_from_march >= 10 ? 1 : 0);  // January, February
+  std::tm utc{};
+  utc.tm_sec = static_cast<int>(in_day % 60);
+  utc.tm_min = static_cast<int>(in_day / 60 % 60);
+  utc.tm_hour = static_cast<int>(in_day / 3600);
+  utc.tm_mday = static_cast<int>(day_of_year - (153 * month_from_march + 2) / 5 + 1);
+  utc.tm_mon =
+      static_cast<int>(month_from_march < 10 ? month_from_march + 2 : month_from_march - 10);
+  constexpr std::int64_t k_int_max = std::numeric_limits<int>::max();
+  constexpr std::int64_t k_int_min = std::numeric_limits<int>::min();
+  utc.tm_year = static_cast<int>(std::clamp(year - 1900, k_int_min, k_int_max));
   return utc;
 }

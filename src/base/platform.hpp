@@ -86,6 +86,6 @@ inline constexpr bool k_device_names_reserved = false;
 // The current local date and time.
 std::tm local_time_now();
 
-// The date and time in UTC seconds after 1970 began. A moment too far ahead for the system to
-// convert (an int's years, or past the year 3000 on Windows) gives a year beyond any zip date.
-std::tm utc_time(std::time_t seconds);
+// The date and time in UTC seconds after 1970 began, alike on every platform whatever the
+// width of its time_t; a year past an int's range gives the nearest int.
+std::tm utc_time(std::int64_t seconds);

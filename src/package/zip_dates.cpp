@@ -1,6 +1,7 @@
 #include "package/zip_dates.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -10,18 +11,18 @@
 namespace {
 
 // The moment SOURCE_DATE_EPOCH names, in UTC, when it holds seconds since 1970 as decimal digits
-// alone (no sign, no blank) that fit time_t: builds that must come out the same byte for byte set
-// it. Empty when it is unset or holds anything else, which is then ignored.
+// alone (no sign, no blank) that fit 64 bits: builds that must come out the same byte for byte
+// set it. Empty when it is unset or holds anything else, which is then ignored.
 std::optional<std::tm> source_date() {
   const char* const text = std::getenv("SOURCE_DATE_EPOCH");
   if (text == nullptr || *text == '\0') {
     return std::nullopt;
   }
-  std::time_t seconds = 0;
+  std::int64_t seconds = 0;
   for (const char* p = text; *p != '\0'; ++p) {
     const int digit = *p - '0';
     if (digit < 0 || digit > 9 ||
-        seconds > (std::numeric_limits<std::time_t>::max() - digit) / 10) {
+        seconds > (std::numeric_limits<std::int64_t>::max() - digit) / 10) {
       return std::nullopt;
     }
     seconds = seconds * 10 + digit;

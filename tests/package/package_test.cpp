@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 
+#include "base/platform.hpp"
 #include "package/manifest.hpp"
 #include "package/output_file.hpp"
 #include "package/zip_dates.hpp"
@@ -70,6 +73,23 @@ TEST(ClampToZipDates, YearsOutside1980To2107GiveTheNearestEnd) {
   date.tm_year = 208;
   date.tm_mon = 0;
   EXPECT_EQ((std::array{207, 11, 31, 23, 59, 58}), clamped(date));
+}
+
+TEST(UtcTime, CivilDatesFrom64BitSecondsOnEveryPlatform) {
+  const auto date = [](std::int64_t seconds) {
+    const std::tm t = utc_time(seconds);
+    return std::array{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+  };
+  EXPECT_EQ((std::array{1970, 1, 1, 0, 0, 0}), date(0));
+  EXPECT_EQ((std::array{1969, 12, 31, 23, 59, 59}), date(-1));
+  EXPECT_EQ((std::array{2023, 11, 14, 22, 13, 20}), date(1700000000));
+  EXPECT_EQ((std::array{2038, 1, 19, 3, 14, 8}), date(2147483648));  // past a 32-bit time_t
+  EXPECT_EQ((std::array{2000, 2, 29, 0, 0, 0}), date(951782400));    // a century's leap day
+  EXPECT_EQ((std::array{2100, 2, 28, 0, 0, 0}), date(4107456000));   // 2100 has none
+  EXPECT_EQ((std::array{2100, 3, 1, 0, 0, 0}), date(4107542400));
+  EXPECT_EQ((std::array{9999, 12, 31, 23, 59, 59}), date(253402300799));
+  EXPECT_EQ(std::numeric_limits<int>::max(),
+            utc_time(std::numeric_limits<std::int64_t>::max()).tm_year);
 }
 
 }  // namespace
