@@ -32,9 +32,9 @@ for program in zivavod zivavod-inspect; do
   cp "build/web/cross/$program.js" "build/web/cross/$program.wasm" build/web/
 done
 cp web/index.html web/page.css web/page.js web/compare.js web/zivavod-web.mjs \
-  web/manifest.webmanifest web/icon.svg build/web/
+  web/manifest.webmanifest web/icon.svg build/web/cross/layout.mjs build/web/
 # The service worker's cache is named after what it holds: a new build replaces it.
-stamp=$(cat build/web/{index.html,page.css,page.js,compare.js,zivavod-web.mjs,zivavod.wasm,zivavod-inspect.wasm} |
+stamp=$(cat build/web/{index.html,page.css,page.js,compare.js,layout.mjs,zivavod-web.mjs,zivavod.wasm,zivavod-inspect.wasm} |
   sha256sum | cut -c 1-16)
 sed "s/@BUILD@/$stamp/" web/sw.js >build/web/sw.js
 # The page in one file, to open from disk.

@@ -54,8 +54,9 @@ function showDiff(diff) {
 }
 
 // Sets up the panel; returns the function to call when the package being checked changes. The
-// packages are read when chosen ({ name, bytes }), so a later change on disk does not matter.
-export function initCompare(getInspector, getChecked) {
+// page lends what it reads and drops files with (readOne, dropZone) and shows a field's message
+// with (fieldMessage), so a package is read when chosen and a folder is refused as on the page.
+export function initCompare({ inspector: getInspector, checked: getChecked, readOne, dropZone, fieldMessage }) {
   let older = null;
   const run = async () => {
     const newer = getChecked();
@@ -77,38 +78,16 @@ export function initCompare(getInspector, getChecked) {
       $('compare-output').textContent = `The comparison failed: ${error.message}`;
     }
   };
-  const message = (text) => {
-    $('compare-message').textContent = text ?? '';
-    $('compare-message').hidden = !text;
-  };
-  const take = async (list) => {
-    if (list.length !== 1) {
-      message(`${list.length} files were dropped: drop one older package alone.`);
-      return;
-    }
-    const [file] = list;
-    try {
-      older = { name: file.name, bytes: new Uint8Array(await file.arrayBuffer()) };
-    } catch {
-      // A folder dropped or chosen has no bytes to read.
-      message(`${file.name} could not be read: is it a folder? Choose the older package's .zip file.`);
-      return;
-    }
-    message(null);
+  const take = async (source) => {
+    const read = await readOne(source, 'one older package');
+    if (!read) return;
+    fieldMessage('compare', read.refused ?? null);
+    if (read.refused) return;
+    older = read.file;
     $('compare-name').textContent = `${older.name} (${older.bytes.length.toLocaleString('en-US')} bytes)`;
     run();
   };
-  $('compare-input').addEventListener('change', (event) => take([...event.target.files]));
-  const zone = $('compare-drop');
-  zone.addEventListener('dragover', (event) => {
-    event.preventDefault();
-    zone.classList.add('over');
-  });
-  zone.addEventListener('dragleave', () => zone.classList.remove('over'));
-  zone.addEventListener('drop', (event) => {
-    event.preventDefault();
-    zone.classList.remove('over');
-    if (event.dataTransfer?.files.length) take([...event.dataTransfer.files]);
-  });
+  $('compare-input').addEventListener('change', (event) => take(event.target.files));
+  dropZone($('compare-drop'), take);
   return run;
 }

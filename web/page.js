@@ -4,12 +4,9 @@
 // words beside a failed run; the second panel runs zivavod-inspect on a package.
 import { loadProgram } from './zivavod-web.mjs';
 import { initCompare } from './compare.js';
+import { FIRMWARE_HEAD, LEXICON_BYTES } from './layout.mjs';
 
 const MAX_LISTS = 8;
-// Bytes of the app image the lexicon may fill: four per six-letter word, three per four-letter.
-const LEXICON_BYTES = 103360;
-// The firmware's first bytes that the words go behind; a shorter image cannot be used.
-const FIRMWARE_HEAD = 43008;
 // The longest configuration line the program keeps, and the longest file name Linux (and the
 // program's own file system) holds: NAME.zip must fit it.
 const LINE_BYTES = 253;
@@ -67,6 +64,7 @@ function showConsole(pre, chunks) {
 
 // Why a configuration line or file name cannot be carried to the program, or null.
 function lineProblem(text, what) {
+  // eslint-disable-next-line no-control-regex -- control characters are what it looks for
   if (/[\x00-\x1f\x7f]/.test(text)) return `${what} holds a control character, which a configuration line cannot carry.`;
   const bytes = utf8Length(text);
   if (bytes > LINE_BYTES) {
@@ -579,12 +577,18 @@ async function inspect(words) {
   }
 }
 
-async function setInspected(source) {
+// The one file of a change or a drop, read, or why it is refused; null when there is none.
+async function readOne(source, what) {
   const chosen = chosenFiles(source);
-  if (chosen.length === 0) return;
-  const read = chosen.length > 1
-    ? { refused: `${chosen.length} files were dropped: drop one package alone.` }
-    : await readChosen(...chosen[0]);
+  if (chosen.length === 0) return null;
+  return chosen.length > 1
+    ? { refused: `${chosen.length} files were dropped: drop ${what} alone.` }
+    : readChosen(...chosen[0]);
+}
+
+async function setInspected(source) {
+  const read = await readOne(source, 'one package');
+  if (!read) return;
   fieldMessage('inspect', read.refused ?? null);
   if (read.refused) return;
   state.inspected = read.file;
@@ -638,7 +642,9 @@ for (const id of ['package-name', 'lexicon-name', 'source-date']) {
   $(id).addEventListener('change', checkFields);
 }
 renderLists();
-const refreshCompare = initCompare(() => state.inspector, () => state.inspected);
+const refreshCompare = initCompare({
+  inspector: () => state.inspector, checked: () => state.inspected, readOne, dropZone, fieldMessage,
+});
 
 // Served, the page keeps its files for working offline; opened from disk it has nothing to keep.
 if ('serviceWorker' in navigator && /^https?:$/.test(location.protocol) && !window.zivavodSingleFile) {

@@ -19,8 +19,10 @@ const replaceOnce = (text, from, to) => {
 
 const api = read('zivavod-web.mjs').replace(/^export async function loadProgram/m, 'async function loadProgram');
 const compare = read('compare.js').replace(/^export function initCompare/m, 'function initCompare');
-const page = replaceOnce(replaceOnce(read('page.js'), "import { loadProgram } from './zivavod-web.mjs';\n", ''),
-  "import { initCompare } from './compare.js';\n", '');
+const layout = read('layout.mjs').replace(/^export const /gm, 'const ');
+let page = replaceOnce(read('page.js'), "import { loadProgram } from './zivavod-web.mjs';\n", '');
+page = replaceOnce(page, "import { initCompare } from './compare.js';\n", '');
+page = replaceOnce(page, "import { FIRMWARE_HEAD, LEXICON_BYTES } from './layout.mjs';\n", '');
 let html = read('index.html');
 html = replaceOnce(html, '<link rel="stylesheet" href="page.css">', `<style>\n${read('page.css')}</style>`);
 html = replaceOnce(html, '<link rel="icon" href="icon.svg" type="image/svg+xml">',
@@ -33,7 +35,8 @@ html = html.replace(/<!-- Opened from disk[\s\S]*?-->\n<script type="module" src
     `<script>\n${inline(read(`${name}.js`))}\n</script>\n`).join('');
   return `${programs}<script type="module">\nwindow.zivavodSingleFile = true;\n` +
     `const { loadProgram } = (() => {\n${inline(api)}\nreturn { loadProgram };\n})();\n` +
-    `const { initCompare } = (() => {\n${inline(compare)}\nreturn { initCompare };\n})();\n${inline(page)}</script>\n`;
+    `const { initCompare } = (() => {\n${inline(compare)}\nreturn { initCompare };\n})();\n` +
+    `${inline(layout)}\n${inline(page)}</script>\n`;
 });
 if (html.includes('src="page.js"')) throw new Error('index.html\'s script tag was not replaced');
 fs.writeFileSync(out, html);

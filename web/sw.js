@@ -3,7 +3,7 @@
 // from the cache. web/build.sh stamps the build into the cache's name; older caches go.
 const CACHE = 'zivavod-@BUILD@';
 // The folder's own address ('./') is cached when first visited: not every server answers it.
-const FILES = ['index.html', 'page.css', 'page.js', 'compare.js', 'zivavod-web.mjs', 'zivavod.js',
+const FILES = ['index.html', 'page.css', 'page.js', 'compare.js', 'layout.mjs', 'zivavod-web.mjs', 'zivavod.js',
   'zivavod.wasm', 'zivavod-inspect.js', 'zivavod-inspect.wasm', 'manifest.webmanifest', 'icon.svg'];
 
 self.addEventListener('install', (event) => {
