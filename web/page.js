@@ -234,12 +234,12 @@ function renderLists() {
     const words = preview?.words.get(file.id);
     size.textContent = formatBytes(file.bytes.length) + (words === undefined ? '' : `, ${number(words)} words`);
     row.append(name, size);
-    for (const spec of [
+    for (const button of [
       ['Move up', 'Up', -1, index > 0],
       ['Move down', 'Down', 1, index < state.lists.length - 1],
       ['Remove', 'Remove', 0, true],
     ]) {
-      row.append(moveButton(file, index, spec));
+      row.append(moveButton(file, index, button));
     }
     item.append(row);
     const note = listNote(file) ?? (preview?.crossing === file.id ? `The lexicon space runs out in this list.` : null);

@@ -40,12 +40,41 @@ bool is_directory(std::FILE* file) {
 #endif
 }
 
+#ifdef _WIN32
+namespace {
+
+// The link itself, not its target, and a folder as well as a file.
+constexpr DWORD k_entry_flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+constexpr DWORD k_share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Windows gives 64-bit numbers in two 32-bit halves.
+std::uint64_t high_low(DWORD high, DWORD low) { return (std::uint64_t{high} << 32) | low; }
+
+std::int64_t file_time(FILETIME time) {
+  return static_cast<std::int64_t>(high_low(time.dwHighDateTime, time.dwLowDateTime));
+}
+
+entry_stamp stamp_handle(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+  if (GetFileInformationByHandle(handle, &info) == 0) {
+    return {};
+  }
+  return {true,
+          info.dwVolumeSerialNumber,
+          high_low(info.nFileIndexHigh, info.nFileIndexLow),
+          high_low(info.nFileSizeHigh, info.nFileSizeLow),
+          file_time(info.ftLastWriteTime),
+          file_time(info.ftCreationTime)};
+}
+
+}  // namespace
+#endif
+
 file_identity identify_file(const char* path) {
 #ifdef _WIN32
   // Opening for no access at all reads the file's information even while others hold it open;
   // the backup flag lets a folder be opened too.
-  const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle = CreateFileA(path, 0, k_share_all, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return {};
   }
@@ -58,8 +87,8 @@ file_identity identify_file(const char* path) {
     return {};
   }
   return {true, regular, info.dwVolumeSerialNumber,
-          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
-          (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow};
+          high_low(info.nFileIndexHigh, info.nFileIndexLow),
+          high_low(info.nFileSizeHigh, info.nFileSizeLow)};
 #else
   struct stat info {};
   if (stat(path, &info) != 0) {
@@ -70,31 +99,7 @@ file_identity identify_file(const char* path) {
 #endif
 }
 
-#ifdef _WIN32
-namespace {
-
-// The link itself, not its target, and a folder as well as a file.
-constexpr DWORD k_entry_flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
-constexpr DWORD k_share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-std::int64_t file_time(FILETIME time) {
-  return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
-}
-
-entry_stamp stamp_handle(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
-  if (GetFileInformationByHandle(handle, &info) == 0) {
-    return {};
-  }
-  return {true,
-          info.dwVolumeSerialNumber,
-          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
-          (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
-          file_time(info.ftLastWriteTime),
-          file_time(info.ftCreationTime)};
-}
-
-}  // namespace
-#else
+#ifndef _WIN32
 namespace {
 
 std::int64_t nanoseconds(const struct timespec& time) {
